@@ -1,0 +1,56 @@
+#pragma once
+// The logger talks only in its dump mode. Entering it: open the port, let the
+// identification banner pass, send the greeting and expect the ready reply.
+// Every later request is a 7-byte command frame.
+#include <cstdint>
+
+namespace trk7700::dumpmode {
+
+// Protocol texts, sent or expected with their terminating NUL where noted.
+inline constexpr char kBanner[] = "Ostravelle Tech. Co. TRK-7700\r\n";  // 31 bytes, no NUL
+inline constexpr char kGreeting[] = "Q'Z Camera Detect";                 // 18 with NUL
+inline constexpr char kReadyReply[] = "QZ GPS+BT";                       // 10 with NUL
+inline constexpr char kExitRequest[] = "QZ AP-Exit";                     // 11 with NUL
+inline constexpr char kEndMarker[] = "QZ Update Over";                   // 15 with NUL
+inline constexpr int kEndMarkerSize = 15;
+
+struct Command {
+    uint8_t code0;
+    uint8_t code1;
+};
+inline constexpr Command CMD_DUMP_LOG {0x60, 0xB5};
+inline constexpr Command CMD_ERASE_LOG {0x61, 0xB6};
+inline constexpr Command CMD_READ_MEMORY_SIZE {0x63, 0xB7};
+inline constexpr Command CMD_READ_SETTINGS {0x62, 0xB6};
+inline constexpr Command CMD_UPLOAD_DATA {0x55, 0xAA};
+inline constexpr Command CMD_UPLOAD_FIRMWARE {0x5D, 0xB2};
+inline constexpr Command CMD_READ_DEVICE_INFO {0x5B, 0xB0};
+inline constexpr Command CMD_READ_GPS_TIME {0x64, 0xB8};
+
+inline constexpr int kBaudRate = 115200;
+
+// Library state of this layer.
+extern bool inDumpMode;
+extern int32_t detectedPort;
+extern int32_t memorySize;
+
+int32_t enterOnPort(uint8_t comNumber);  // 3, 4 or 24
+int32_t enterByScan();                   // 3, 4 or 24; detectedPort set
+int32_t leave();                         // always 25
+
+// Ends dump mode without the exit request (after a firmware upgrade).
+void dropConnection();
+
+// Sends a 7-byte command frame through the IoBuffer; no acknowledgement.
+void sendCommand(Command command, uint32_t argument = 0, uint8_t parameter = 0);
+
+// True when a read of up to 15 bytes starts with the end marker before the
+// tick count exceeds its limit.
+bool waitEndMarker(int tickLimit = 2);
+
+// Asks the memory size; one of the four accepted sizes, 4 MiB when none came.
+int32_t queryMemorySize();
+
+bool isAcceptedMemorySize(uint32_t size);
+
+}  // namespace trk7700::dumpmode
