@@ -1,0 +1,89 @@
+#pragma once
+// The readout's conversion step, shared by the desktop tool and the command
+// line: file names in the target folder, the NMEA file of the whole log and
+// the per-mark files made from the library's track text, and the GPSBabel runs
+// that turn the NMEA file into KML, PLT and GPX. No widgets here.
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace trk7700::client {
+
+struct ExportOptions {
+    bool kml = false;         // "Google Earth"
+    bool plt = false;         // "Ozi Explorer"
+    bool gpx = false;         // "GPX"
+    bool dateInName = false;  // "Datum an Dateinamen anhängen"
+    bool perMark = false;     // "Je Markierung extra Datei"
+};
+
+// day_month-hour_minute_second, the hour without a leading zero: 5 December,
+// 09:07:03 gives "05_12-9_07_03".
+std::string makeDateStamp(const std::tm &localTime);
+std::string makeDateStampNow();
+
+// The files of one readout in folder T. The folder text is used as typed: a
+// folder ending in '/' gives a doubled separator, which the system accepts.
+struct ReadoutFiles {
+    std::string folder;
+    std::string stamp;  // the date stamp S, or empty
+    std::string trackText;  // T/Wayfolk[S].txt: written by the library, read by the conversion
+    std::string nmea;       // T/Wayfolk[S].nmea: the whole log, GPSBabel's input
+    std::string kml;        // T/Wayfolk[S].kml
+    std::string plt;        // T/Wayfolk[S].plt
+    std::string gpx;        // T/Wayfolk[S].gpx
+    // T/wayfolk(TAG<K>)[S].nmea for the 3-character mark text K ("--5", "-42").
+    std::string markFile(const std::string &markText) const;
+};
+ReadoutFiles readoutFiles(const std::string &folder, const std::string &stamp);
+
+struct ConversionOutcome {
+    enum class Failure { none, trackTextMissing, nmeaNotWritable, markFileNotWritable } failure = Failure::none;
+    std::string failedPath;                 // the file concerned, when failure is set
+    size_t sentenceLines = 0;               // data lines written to the whole-log NMEA file
+    size_t markedLines = 0;                 // of them, lines with a mark
+    std::vector<std::string> markFiles;     // mark files created, in order (a repeated mark appears again)
+    bool ok() const { return failure == Failure::none; }
+};
+
+// Reads the track text, skips its two header lines, writes every data line
+// without its 4-character mark column to the whole-log NMEA file and, with
+// perMark, each run of equally marked lines to a file of its own (a mark that
+// comes back later starts its file anew). Lines end in CR LF.
+ConversionOutcome convertTrackText(const ReadoutFiles &files, bool perMark);
+
+// One GPSBabel run: the program and its argument list (no shell).
+struct GpsBabelRun {
+    std::string format;  // "kml", "ozi", "gpx"
+    std::string output;
+    std::vector<std::string> arguments;  // without the program name
+};
+inline constexpr const char *kGpsBabelProgram = "gpsbabel";
+inline constexpr const char *kGpsBabelPackage = "gpsbabel";
+// The runs for the checked formats, in the order KML, PLT, GPX.
+std::vector<GpsBabelRun> gpsBabelRuns(const ReadoutFiles &files, const ExportOptions &options);
+
+// Starts programs; a seam so that tests can record instead of run.
+class ProgramLauncher {
+public:
+    virtual ~ProgramLauncher() = default;
+    // Starts the program found on PATH with the arguments; false (and the
+    // reason in error) when it cannot be started.
+    virtual bool startDetached(const std::string &program, const std::vector<std::string> &arguments,
+                               std::string &error) = 0;
+};
+
+// Starts the program without waiting for it; its exit is collected in the background.
+class DetachedLauncher : public ProgramLauncher {
+public:
+    bool startDetached(const std::string &program, const std::vector<std::string> &arguments,
+                       std::string &error) override;
+};
+
+// Runs the program and waits for it. Returns its exit status (0..255), or -1
+// when it could not be started or ended by a signal (error says why); what it
+// printed on standard error is collected in diagnostics.
+int runAndWait(const std::string &program, const std::vector<std::string> &arguments, std::string &error,
+               std::string &diagnostics);
+
+}  // namespace trk7700::client
