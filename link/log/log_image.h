@@ -1,0 +1,56 @@
+#pragma once
+// The logger's log memory: a ring of 16-byte position records. The library
+// keeps one image of it in a static buffer, which the ordering step and the
+// export step each fill from their input file.
+#include <cstddef>
+#include <cstdint>
+
+namespace trk7700::log {
+
+inline constexpr size_t kRecordSize = 16;
+inline constexpr size_t kRecordCount = 249856;
+inline constexpr size_t kLogImageSize = kRecordSize * kRecordCount;  // 3,997,696 bytes
+inline constexpr uint32_t EMPTY_LONGITUDE = 0xFFFFFFFF;                // an erased slot
+inline constexpr uint16_t kNoAltitude = 0xFFFF;
+inline constexpr uint8_t kNoTag = 0xFF;
+inline constexpr uint32_t kSouthOrWest = 0x80000000u;  // hemisphere bit of latitude and longitude
+
+inline constexpr char kRawLogFile[] = "DB.sr";
+inline constexpr char kSortedLogFile[] = "SortDB.sr";
+
+// One position record as stored, fields little-endian.
+//   longitude, latitude: bit 31 West/South, bits 0-30 dddmm.mmmm (ddmm.mmmm) times 10,000
+//   utcStamp: bits 0-5 s, 6-11 min, 12-16 h, 17-21 day, 22-25 month, 26-31 year in the century
+struct LogRecord {
+    uint32_t longitude;
+    uint32_t latitude;
+    uint32_t utcStamp;
+    uint16_t altitude;  // signed metres; kNoAltitude when the fix had none
+    uint8_t speed;      // knots
+    uint8_t tag;        // mark number; kNoTag when unmarked
+
+    static LogRecord decode(const uint8_t *bytes);
+    bool isEmpty() const { return longitude == EMPTY_LONGITUDE; }
+};
+
+struct LogImage {
+    uint8_t bytes[kLogImageSize];
+
+    const uint8_t *slot(size_t index) const { return bytes + index * kRecordSize; }
+    bool slotIsEmpty(size_t index) const;
+    LogRecord record(size_t index) const { return LogRecord::decode(slot(index)); }
+};
+
+// The library's one image buffer.
+extern LogImage logImage;
+
+// Reads a log file into logImage. Bytes beyond one image are ignored; the part
+// of the image that the file does not cover holds empty slots, so that nothing
+// of an earlier download shows through. 1, openFailure, or 5 (no read buffer).
+int loadLogImage(const char *fileName, int openFailure);
+
+// Orders the ring: reads "DB.sr", writes "SortDB.sr" with the oldest record
+// first. 1, 9 (cannot open "DB.sr"), 5 (no memory), 7 (cannot create "SortDB.sr").
+uint8_t SortLogImage();
+
+}  // namespace trk7700::log

@@ -1,0 +1,218 @@
+#include "log/track_text.h"
+
+#include "frame/work_folder.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace trk7700::log {
+namespace {
+
+// Files are written through buffers of this size instead of byte by byte.
+constexpr size_t kChunkSize = 1 << 20;
+
+char *putText(char *out, const char *text, size_t length)
+{
+    std::memcpy(out, text, length);
+    return out + length;
+}
+
+template <size_t N>
+char *put(char *out, const char (&text)[N])
+{
+    return putText(out, text, N - 1);
+}
+
+// Decimal with leading zeros up to minWidth digits.
+char *putDecimal(char *out, uint32_t value, int minWidth)
+{
+    char digits[10];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (int i = count; i < minWidth; ++i) *out++ = '0';
+    while (count > 0) *out++ = digits[--count];
+    return out;
+}
+
+char *putTagColumn(char *out, uint8_t tag)
+{
+    if (tag == kNoTag) return put(out, "---,");
+    const int width = tag >= 100 ? 3 : tag >= 10 ? 2 : 1;
+    for (int i = width; i < 3; ++i) *out++ = '-';
+    out = putDecimal(out, tag, 1);
+    *out++ = ',';
+    return out;
+}
+
+// hhmmss.000
+char *putTime(char *out, uint32_t stamp)
+{
+    out = putDecimal(out, (stamp >> 12) & 0x1F, 2);
+    out = putDecimal(out, (stamp >> 6) & 0x3F, 2);
+    out = putDecimal(out, stamp & 0x3F, 2);
+    return put(out, ".000");
+}
+
+// ddmmyy
+char *putDate(char *out, uint32_t stamp)
+{
+    out = putDecimal(out, (stamp >> 17) & 0x1F, 2);
+    out = putDecimal(out, (stamp >> 22) & 0x0F, 2);
+    return putDecimal(out, (stamp >> 26) & 0x3F, 2);
+}
+
+// Degrees and minutes times 10,000: "ddmm.mmmm,N" or "dddmm.mmmm,E".
+char *putCoordinate(char *out, uint32_t word, int integerWidth, char positive, char negative)
+{
+    const uint32_t magnitude = word & ~kSouthOrWest;
+    out = putDecimal(out, magnitude / 10000, integerWidth);
+    *out++ = '.';
+    out = putDecimal(out, magnitude % 10000, 4);
+    *out++ = ',';
+    *out++ = (word & kSouthOrWest) != 0 ? negative : positive;
+    return out;
+}
+
+char *putLatitudeLongitude(char *out, const LogRecord &r)
+{
+    out = putCoordinate(out, r.latitude, 4, 'N', 'S');
+    *out++ = ',';
+    return putCoordinate(out, r.longitude, 5, 'E', 'W');
+}
+
+char *putAltitude(char *out, uint16_t word)
+{
+    if (word == kNoAltitude) return put(out, "00000,");
+    const int metres = static_cast<int16_t>(word);
+    if (metres < 0) *out++ = '-';
+    out = putDecimal(out, static_cast<uint32_t>(metres < 0 ? -metres : metres), 1);
+    return put(out, ".0,");
+}
+
+char hexDigit(unsigned nibble) { return "0123456789ABCDEF"[nibble & 0xF]; }
+
+struct FileCloser {
+    void operator()(FILE *file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+// Closes a file that was written; false when anything did not reach it.
+bool closeWritten(File &file, bool written)
+{
+    return std::fclose(file.release()) == 0 && written;
+}
+
+// Pass 1: the data lines with placeholder checksums into "Output_tmp.dat".
+uint8_t writeDataLines()
+{
+    std::unique_ptr<char[]> text(new (std::nothrow) char[kChunkSize]);
+    if (!text) return 5;
+    File temp(std::fopen(kTrackTempFile, "wb"));
+    if (!temp) return 8;
+    bool written = true;
+    char *end = text.get();
+    for (size_t i = 0; i < kRecordCount && !logImage.slotIsEmpty(i); ++i) {
+        if (static_cast<size_t>(end - text.get()) > kChunkSize - kMaxRecordLinesSize) {
+            written = std::fwrite(text.get(), 1, static_cast<size_t>(end - text.get()), temp.get()) ==
+                          static_cast<size_t>(end - text.get()) && written;
+            end = text.get();
+        }
+        end = formatRecordLines(logImage.record(i), end);
+    }
+    const size_t rest = static_cast<size_t>(end - text.get());
+    written = std::fwrite(text.get(), 1, rest, temp.get()) == rest && written;
+    return closeWritten(temp, written) ? 1 : 8;
+}
+
+// Pass 2: header lines, then the data lines with their real checksums.
+uint8_t writeOutputFile(const char *outputFile)
+{
+    File temp(std::fopen(kTrackTempFile, "rb"));
+    if (!temp) return 11;
+    std::unique_ptr<char[]> in(new (std::nothrow) char[kChunkSize]);
+    std::unique_ptr<char[]> out(new (std::nothrow) char[kChunkSize + 16]);
+    if (!in || !out) return 5;
+    File output(std::fopen(outputFile, "wb"));
+    if (!output) return 8;
+    bool written = std::fputs(kGgaHeaderLine, output.get()) >= 0 && std::fputs(kRmcHeaderLine, output.get()) >= 0;
+    ChecksumFiller filler;
+    for (;;) {
+        const size_t got = std::fread(in.get(), 1, kChunkSize, temp.get());
+        if (got == 0) break;
+        const size_t length = static_cast<size_t>(filler.fill(in.get(), got, out.get()) - out.get());
+        written = std::fwrite(out.get(), 1, length, output.get()) == length && written;
+    }
+    written = std::ferror(temp.get()) == 0 && written;
+    return closeWritten(output, written) ? 1 : 8;
+}
+
+}  // namespace
+
+char *formatRecordLines(const LogRecord &r, char *out)
+{
+    char *const tagEnd = putTagColumn(out, r.tag);
+    const size_t tagLength = static_cast<size_t>(tagEnd - out);
+    char time[16];
+    const size_t timeLength = static_cast<size_t>(putTime(time, r.utcStamp) - time);
+
+    out = put(tagEnd, "$GPGGA,");
+    out = putText(out, time, timeLength);
+    *out++ = ',';
+    out = putLatitudeLongitude(out, r);
+    out = put(out, ",1,08,00.0,");
+    out = putAltitude(out, r.altitude);
+    out = put(out, "M,00.0,M,,*00\r\n");
+
+    out = putText(out, tagEnd - tagLength, tagLength);
+    out = put(out, "$GPRMC,");
+    out = putText(out, time, timeLength);
+    out = put(out, ",A,");
+    out = putLatitudeLongitude(out, r);
+    *out++ = ',';
+    out = putDecimal(out, r.speed, 1);
+    out = put(out, ".00,0.00,");
+    out = putDate(out, r.utcStamp);
+    return put(out, ",,*00\r\n");
+}
+
+char *ChecksumFiller::fill(const char *in, size_t count, char *out)
+{
+    for (size_t i = 0; i < count; ++i) {
+        const char c = in[i];
+        if (placeholderLeft_ > 0) {
+            copyNextAsIs_ = --placeholderLeft_ == 0;
+            continue;
+        }
+        *out++ = c;
+        if (copyNextAsIs_) {
+            copyNextAsIs_ = false;
+        } else if (c == '$') {
+            checksum_ = 0;
+        } else if (c == '*') {
+            *out++ = hexDigit(checksum_ >> 4);
+            *out++ = hexDigit(checksum_);
+            placeholderLeft_ = 2;
+        } else {
+            checksum_ ^= static_cast<uint8_t>(c);
+        }
+    }
+    return out;
+}
+
+uint8_t exportTrackTextTo(const char *outputFile)
+{
+    const int loaded = loadLogImage(kSortedLogFile, 10);
+    if (loaded != 1) return static_cast<uint8_t>(loaded);
+    const uint8_t lines = writeDataLines();
+    if (lines != 1) return lines;
+    return writeOutputFile(outputFile);
+}
+
+uint8_t ExportTrackText() { return exportTrackTextTo(frame::outputFileName().c_str()); }
+
+}  // namespace trk7700::log
