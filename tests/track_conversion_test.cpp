@@ -1,4 +1,5 @@
 // The readout's conversion step: file names, NMEA files, mark files and the GPSBabel runs.
+#include "conversion/speed_units.h"
 #include "conversion/track_conversion.h"
 #include "support/temp_dir.h"
 
@@ -185,4 +186,18 @@ TEST(LauncherTest, RunAndWaitReportsExitStatusAndDiagnostics)
     EXPECT_EQ(runAndWait("sh", {"-c", "echo oops >&2; exit 3"}, error, diagnostics), 3);
     EXPECT_EQ(diagnostics, "oops\n");
     EXPECT_EQ(runAndWait("true", {}, error, diagnostics), 0);
+}
+
+TEST(SpeedUnitsTest, RoundTripsOfTheSettingsPage)
+{
+    struct Case {
+        double knots;
+        long shownKmh;
+    } shown[] = {{5, 8}, {0, -1}, {20, 36}, {1, 1}};
+    for (const auto &c : shown) EXPECT_EQ(knotsToShownKmh(c.knots), c.shownKmh) << c.knots << " kn";
+    struct Sent {
+        double kmh;
+        long knots;
+    } sent[] = {{8, 5}, {10, 6}, {36, 20}, {37, 21}, {0, 1}};
+    for (const auto &c : sent) EXPECT_EQ(kmhToSentKnots(c.kmh), c.knots) << c.kmh << " km/h";
 }

@@ -1,0 +1,31 @@
+#pragma once
+// Progress of a long library call, told on the terminal: a bar that redraws
+// itself when standard error is a terminal, plain lines otherwise.
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace trk7700::cli {
+
+class ProgressReport {
+public:
+    ProgressReport(std::FILE *out, bool terminal);
+    // Bytes of total so far; called a few times a second.
+    void bytes(uint64_t done, uint64_t total);
+    // A phase without a measure (ordering, waiting): elapsed time only.
+    void phase(const std::string &what);
+    void finish(const std::string &closing);
+
+private:
+    std::FILE *out_;
+    bool terminal_;
+    std::chrono::steady_clock::time_point start_;
+    int lastPlainTenth_ = -1;
+    std::string lastPhase_;
+    bool drawn_ = false;
+};
+
+std::string formatDuration(double seconds);
+
+}  // namespace trk7700::cli
