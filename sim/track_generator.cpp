@@ -151,7 +151,7 @@ private:
     {
         // Between trips: some hours, and once a start just before midnight UTC.
         if (!points.empty()) clock_ += random_.integer(2 * 3600, 30 * 3600);
-        if (style_.crossMidnight && trip == 1) clock_ = (clock_ / 86400 + 1) * 86400 - random_.integer(300, 900);
+        if (style_.crossMidnight && trip == 1) clock_ = (clock_ / 86400 + 1) * 86400 - random_.integer(60, 300);
         const int interval = place.motion == Motion::sail ? 5 : random_.integer(0, 2) == 0 ? 1 : random_.integer(2, 5);
 
         const double spread = place.motion == Motion::sail ? 0.001 : 0.01;
