@@ -1,48 +1,140 @@
 #include "settings/settings_operations.h"
 
+#include "TRK7700_DLL.h"
 #include "dumpmode/dump_mode.h"
+#include "frame/work_folder.h"
+#include "serial/serial_link.h"
+#include "settings/image_upload.h"
+#include "settings/voice_prompts.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
 
 namespace trk7700::settings {
 namespace {
 
-constexpr uint32_t kNotSet = 0xFFFFFFFF;
+constexpr int32_t kOk = 1;
+constexpr uint32_t kMaxTimeInterval = 3600;
+constexpr uint32_t kMaxDisplacementInterval = 3000;
+constexpr uint8_t kMaxMinSpeed = 20;
+// The logger's choice when neither interval is in force.
+constexpr int32_t kDefaultDisplacementInterval = 50;
 
-bool isSet(uint32_t interval) { return interval != 0 && interval != kNotSet; }
+constexpr int kTimeIntervalOffset = 0;
+constexpr int kDisplacementIntervalOffset = 4;
+constexpr int kVibrationOffset = 8;
+constexpr int kTagOffset = 24;
+constexpr int kMinSpeedOffset = 25;
+
+bool isSet(uint32_t interval) { return interval != 0 && interval != kIntervalNotSet; }
 
 // The argument checks, in their order; 1 when all pass.
 int32_t validate(uint32_t timeInterval, uint32_t displacementInterval, uint8_t minSpeed)
 {
-    if (isSet(timeInterval) && isSet(displacementInterval)) return 15;
-    if (isSet(timeInterval) && timeInterval > 3600) return 19;
-    if (isSet(displacementInterval) && displacementInterval > 3000) return 20;
-    if (minSpeed > 20) return 30;
-    return 1;
+    if (isSet(timeInterval) && isSet(displacementInterval)) return return_setting_value_error;
+    if (isSet(timeInterval) && timeInterval > kMaxTimeInterval) return return_timeInterval_over_3600second_error;
+    if (isSet(displacementInterval) && displacementInterval > kMaxDisplacementInterval)
+        return return_displacementinterval_over_3000meter_error;
+    if (minSpeed > kMaxMinSpeed) return return_log_min_speed_over_20_knot_error;
+    return kOk;
+}
+
+void putLittleEndian32(uint8_t *at, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+uint32_t littleEndian32(const uint8_t *at)
+{
+    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 | static_cast<uint32_t>(at[2]) << 16 |
+           static_cast<uint32_t>(at[3]) << 24;
+}
+
+int32_t uploadSettings(const SettingsRecord &record, const std::vector<uint8_t> &waveData)
+{
+    std::vector<uint8_t> image;
+    try {
+        image.resize(record.size() + waveData.size());
+    } catch (const std::bad_alloc &) {
+        return return_pc_not_enough_memory;
+    }
+    std::copy(waveData.begin(), waveData.end(), std::copy(record.begin(), record.end(), image.begin()));
+    switch (uploadImage(dumpmode::CMD_UPLOAD_DATA, image, xorChecksum(image.data(), image.size()))) {
+    case UploadVerdict::success: return return_setting_device_successful;
+    case UploadVerdict::checksumError: return return_device_checksum_error;
+    case UploadVerdict::noAnswer: break;
+    }
+    return return_device_time_out;
 }
 
 }  // namespace
 
+SettingsRecord buildSettingsRecord(uint32_t timeInterval, uint32_t displacementInterval, uint8_t vibration,
+                                   uint8_t tag, uint8_t minSpeed)
+{
+    SettingsRecord record;
+    record.fill(0xFF);
+    if (timeInterval != 0) putLittleEndian32(&record[kTimeIntervalOffset], timeInterval);
+    if (displacementInterval != 0) putLittleEndian32(&record[kDisplacementIntervalOffset], displacementInterval);
+    record[kVibrationOffset] = vibration;
+    record[kTagOffset] = tag;
+    record[kMinSpeedOffset] = minSpeed;
+    return record;
+}
+
 int32_t settingDevice(uint32_t timeInterval, uint32_t displacementInterval, uint8_t vibration,
                       uint8_t tag, const char *waveFolder, uint8_t minSpeed)
 {
-    (void)vibration;
-    (void)tag;
-    (void)waveFolder;
-    if (const int32_t checked = validate(timeInterval, displacementInterval, minSpeed); checked != 1)
+    if (const int32_t checked = validate(timeInterval, displacementInterval, minSpeed); checked != kOk)
         return checked;
-    if (!dumpmode::inDumpMode) return 26;
-    return 12;  // upload not built yet
+    const SettingsRecord record = buildSettingsRecord(timeInterval, displacementInterval, vibration, tag, minSpeed);
+
+    std::vector<uint8_t> waveData;
+    {
+        const frame::SavedDirectoryGuard restoreDirectory;
+        if (frame::enterWorkFolder(waveFolder, frame::FolderMode::folder) != 0) return return_error_wave_file_path;
+        if (const int32_t read = readWaveData(waveData); read != kOk) return read;
+    }
+    // The wave files are checked even without a logger; the logger only now.
+    if (!dumpmode::inDumpMode) return return_not_dump_mode;
+    dumpmode::queryMemorySize();
+    return uploadSettings(record, waveData);
 }
 
 int32_t readSettingValue(int32_t *timeInterval, int32_t *displacementInterval, uint8_t *vibration,
                          uint8_t *tag, uint8_t *minSpeed)
 {
-    (void)timeInterval;
-    (void)displacementInterval;
-    (void)vibration;
-    (void)tag;
-    (void)minSpeed;
-    if (!dumpmode::inDumpMode) return 26;
-    return 12;  // read-back not built yet
+    if (!dumpmode::inDumpMode) return return_not_dump_mode;
+    dumpmode::sendCommand(dumpmode::CMD_READ_SETTINGS);
+    // Bytes a short reply leaves out read as "not in force".
+    uint8_t *reply = serial::ioBuffer;
+    std::memset(reply, 0xFF, kSettingsRecordSize);
+    if (serial::readSome(reply, kSettingsRecordSize) <= 0) return return_device_time_out;
+
+    const uint32_t time = littleEndian32(reply + kTimeIntervalOffset);
+    const uint32_t displacement = littleEndian32(reply + kDisplacementIntervalOffset);
+    int32_t timeOut = -1;
+    int32_t displacementOut = -1;
+    if (time != kIntervalNotSet)
+        timeOut = static_cast<int32_t>(time);
+    else if (displacement != kIntervalNotSet)
+        displacementOut = static_cast<int32_t>(displacement);
+    else
+        displacementOut = kDefaultDisplacementInterval;
+    const uint8_t vibrationOut = reply[kVibrationOffset] != 0 ? 2 : 0;
+    const uint8_t tagOut = reply[kTagOffset] == 0xFF ? 1 : reply[kTagOffset];
+    const uint8_t minSpeedOut = reply[kMinSpeedOffset] == 0xFF ? 0 : reply[kMinSpeedOffset];
+
+    if (!dumpmode::waitEndMarker()) return return_device_time_out;
+
+    if (timeInterval != nullptr) *timeInterval = timeOut;
+    if (displacementInterval != nullptr) *displacementInterval = displacementOut;
+    if (vibration != nullptr) *vibration = vibrationOut;
+    if (tag != nullptr) *tag = tagOut;
+    if (minSpeed != nullptr) *minSpeed = minSpeedOut;
+    return return_read_setting_value_successful;
 }
 
 }  // namespace trk7700::settings
