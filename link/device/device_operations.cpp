@@ -1,48 +1,124 @@
 #include "device/device_operations.h"
 
+#include "TRK7700_DLL.h"
+#include "device/firmware_image.h"
 #include "dumpmode/dump_mode.h"
+#include "serial/serial_link.h"
+#include "serial/tick_count.h"
+#include "settings/image_upload.h"
 
 #include <cstring>
+#include <string>
 
 namespace trk7700::device {
+namespace {
+
+using serial::ioBuffer;
+
+constexpr char kDllVersion[] = "1.5";
+
+constexpr int kInformationReplySize = 72;
+constexpr int kInformationTrailerSize = 16;
+constexpr int kInformationVersionByte = 1;
+constexpr int kInformationSecondVersionByte = 2;
+constexpr int kInformationSerialOffset = 4;
+constexpr int kInformationBytesNeeded = kInformationSerialOffset + 4;
+
+constexpr int kGpsReplySize = 16;
+constexpr int kGpsBytesNeeded = 6;  // hour, minute, second, year, month, day
+constexpr int kGpsTickLimit = 2;
+constexpr uint8_t kNoInformation = 0xFF;
+
+void copyText(char *destination, const std::string &text)
+{
+    std::memcpy(destination, text.c_str(), text.size() + 1);
+}
+
+}  // namespace
 
 int32_t readDllVersion(char *version)
 {
-    std::memcpy(version, "1.5", 4);
-    return 21;
+    if (version != nullptr) std::memcpy(version, kDllVersion, sizeof kDllVersion);
+    return return_read_dll_version_successful;
 }
 
 int32_t readDeviceInformation(int32_t *serialNumber, char *firmwareVersion)
 {
-    (void)serialNumber;
-    (void)firmwareVersion;
-    if (!dumpmode::inDumpMode) return 26;
-    return 28;  // not built yet
+    if (!dumpmode::inDumpMode) return return_not_dump_mode;
+    dumpmode::sendCommand(dumpmode::CMD_READ_DEVICE_INFO);
+    std::memset(ioBuffer, kNoInformation, kInformationReplySize);
+    const int received = serial::readSome(ioBuffer, kInformationReplySize);
+    if (received <= 0) return return_device_information_no_answer;
+    // A reply too short to hold the serial number carries no information either.
+    if (ioBuffer[kInformationVersionByte] == kNoInformation || ioBuffer[kInformationSecondVersionByte] == kNoInformation ||
+        received < kInformationBytesNeeded)
+        return return_device_information_invalid;
+
+    const uint8_t versionByte = ioBuffer[kInformationVersionByte];
+    const std::string version = versionText(versionByte >> 3, versionByte & 7);
+    uint32_t serial = 0;
+    for (int i = 3; i >= 0; --i) serial = serial << 8 | ioBuffer[kInformationSerialOffset + i];
+
+    serial::readSome(ioBuffer, kInformationTrailerSize);  // read and passed over
+    if (!dumpmode::waitEndMarker()) return return_device_time_out;
+
+    if (serialNumber != nullptr) *serialNumber = static_cast<int32_t>(serial);
+    if (firmwareVersion != nullptr) copyText(firmwareVersion, version);
+    return return_read_device_information_successful;
 }
 
 int32_t readGpsUtcTimeDate(uint8_t *hour, uint8_t *minute, uint8_t *second, uint8_t *year,
                            uint8_t *month, uint8_t *day)
 {
-    (void)year;
-    (void)month;
-    (void)day;
-    *hour = *minute = *second = 0xFF;
-    if (!dumpmode::inDumpMode) return 26;
-    return 38;  // not built yet
+    for (uint8_t *invalid : {hour, minute, second})
+        if (invalid != nullptr) *invalid = 0xFF;
+    if (!dumpmode::inDumpMode) return return_not_dump_mode;
+    dumpmode::sendCommand(dumpmode::CMD_READ_GPS_TIME);
+
+    serial::TickCount ticks(kGpsTickLimit);
+    for (;;) {
+        std::memset(ioBuffer, 0xFF, kGpsReplySize);
+        const int received = serial::readSome(ioBuffer, kGpsReplySize);
+        if (received > 0) {
+            // No time yet, or a reply too short to carry the date as well.
+            if (received < kGpsBytesNeeded || ioBuffer[0] == 0xFF || ioBuffer[1] == 0xFF || ioBuffer[2] == 0xFF)
+                return return_read_gps_utc_time_invalid;
+            uint8_t *const outputs[] = {hour, minute, second, year, month, day};
+            for (int i = 0; i < kGpsBytesNeeded; ++i)
+                if (outputs[i] != nullptr) *outputs[i] = ioBuffer[i];
+            return return_read_gps_utc_time_successful;
+        }
+        if (ticks.expiredAfterPoll()) return return_read_gps_utc_time_invalid;
+    }
 }
 
 int32_t firmwareUpgrade(const char *imageFolder)
 {
-    (void)imageFolder;
-    if (!dumpmode::inDumpMode) return 26;
-    return 32;  // not built yet
+    // Unlike the settings write, the logger is asked for before any file work.
+    if (!dumpmode::inDumpMode) return return_not_dump_mode;
+    FirmwareImage image;
+    if (const int32_t loaded = loadFirmwareImage(imageFolder, image); loaded != 1) return loaded;
+    switch (settings::uploadImage(dumpmode::CMD_UPLOAD_FIRMWARE, image.plain, image.uploadChecksum,
+                                  settings::AfterEndMarker::settle)) {
+    case settings::UploadVerdict::checksumError: return return_device_checksum_error;
+    case settings::UploadVerdict::noAnswer: return return_device_time_out;
+    case settings::UploadVerdict::success: break;
+    }
+    // The logger restarts with its new firmware: no exit request, and a new
+    // connection is needed for anything further.
+    dumpmode::dropConnection();
+    return return_upgrade_firmware_successful;
 }
 
 int32_t readBinFileFirmwareVersion(char *version, const char *imageFolder)
 {
-    (void)version;
-    (void)imageFolder;
-    return 32;  // not built yet
+    FirmwareImage image;
+    if (const int32_t loaded = loadFirmwareImage(imageFolder, image); loaded != 1) return loaded;
+    if (version != nullptr) {
+        std::memset(version, 0, 4);
+        copyText(version, image.version);
+    }
+    return return_read_binfile_FW_version_successful;
 }
 
 }  // namespace trk7700::device

@@ -1,0 +1,98 @@
+#include "device/firmware_image.h"
+
+#include "TRK7700_DLL.h"
+#include "frame/work_folder.h"
+#include "settings/image_upload.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <sys/stat.h>
+
+namespace trk7700::device {
+namespace {
+
+constexpr int32_t kOk = 1;
+
+struct FileCloser {
+    void operator()(std::FILE *file) const { std::fclose(file); }
+};
+
+uint16_t wordAt(const std::vector<uint8_t> &bytes, size_t offset)
+{
+    return static_cast<uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
+}
+
+void putWord(std::vector<uint8_t> &bytes, size_t offset, uint16_t word)
+{
+    bytes[offset] = static_cast<uint8_t>(word);
+    bytes[offset + 1] = static_cast<uint8_t>(word >> 8);
+}
+
+// Reads the file of the current directory into bytes; 1, 32, 33 or 5.
+int32_t readImageFile(std::vector<uint8_t> &bytes)
+{
+    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(kFirmwareFileName, "rb"));
+    // A folder of that name opens on Linux but is no image file.
+    struct stat info {};
+    if (!file || ::fstat(::fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode))
+        return return_can_not_open_bin_file;
+    if (static_cast<uint64_t>(info.st_size) != kFirmwareImageSize) return return_bin_file_size_error;
+    try {
+        bytes.assign(kFirmwareImageSize, 0);
+    } catch (const std::bad_alloc &) {
+        return return_pc_not_enough_memory;
+    }
+    // A file that shrank since it was measured is not the right size either.
+    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) return return_bin_file_size_error;
+    return kOk;
+}
+
+uint16_t plainSum(const std::vector<uint8_t> &bytes)
+{
+    unsigned sum = 0;
+    for (size_t i = 0; i < kScrambledAreaSize; ++i) sum += bytes[i];
+    return static_cast<uint16_t>(sum);
+}
+
+}  // namespace
+
+void unscramble(std::vector<uint8_t> &bytes, uint16_t startValue)
+{
+    for (int pass = 0; pass < 2; ++pass) {
+        uint16_t previous = startValue;
+        for (size_t offset = 0; offset < kScrambledAreaSize; offset += 2) {
+            const uint16_t word = wordAt(bytes, offset);
+            putWord(bytes, offset, static_cast<uint16_t>(word ^ previous));
+            previous = word;
+        }
+    }
+}
+
+std::string versionText(unsigned major, unsigned minor) { return std::to_string(major) + "." + std::to_string(minor); }
+
+int32_t loadFirmwareImage(const char *folder, FirmwareImage &image)
+{
+    std::vector<uint8_t> bytes;
+    {
+        const frame::SavedDirectoryGuard restoreDirectory;
+        if (frame::enterWorkFolder(folder, frame::FolderMode::folder) != 0) return return_error_bin_file_path;
+        if (const int32_t read = readImageFile(bytes); read != kOk) return read;
+    }
+    // Checked as stored, before unscrambling.
+    if (std::memcmp(bytes.data() + kIdentificationOffset, kIdentification, sizeof kIdentification) != 0)
+        return return_not_correct_bin_file;
+    const uint16_t checksum = wordAt(bytes, kChecksumOffset);
+    unscramble(bytes, checksum);
+    if (plainSum(bytes) != checksum) return return_bin_file_checksum_error;
+    std::fill(bytes.begin() + kChecksumOffset, bytes.end(), 0);
+
+    const uint8_t versionByte = bytes[kVersionOffset];
+    image.version = versionText((versionByte >> 3) & 7, versionByte & 7);
+    image.uploadChecksum = settings::xorChecksum(bytes.data(), kUploadChecksumCoverage);
+    image.plain = std::move(bytes);
+    return kOk;
+}
+
+}  // namespace trk7700::device
