@@ -295,6 +295,7 @@ void SimulatedLogger::run()
             return *std::find_if(faults.begin(), faults.end(), [&](const Fault &f) { return f.kind == k; });
         };
         if (has(FaultKind::silence)) return;
+        if (has(FaultKind::lateReply)) queue(Chunk {{}, 0, find(FaultKind::lateReply).pauseMs});
         if (has(FaultKind::garbage)) {
             std::vector<uint8_t> junk(find(FaultKind::garbage).garbageCount);
             for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<uint8_t>(0xA5 ^ (i * 37));
@@ -379,7 +380,7 @@ void SimulatedLogger::run()
         if (has(FaultKind::noVerdict)) return false;
         if (has(FaultKind::checksumError)) checksumOk = false;
         ReplyBuilder r;
-        r.text(checksumOk ? kChecksumOkText : kChecksumErrorText);
+        if (!has(FaultKind::endMarkerOnly)) r.text(checksumOk ? kChecksumOkText : kChecksumErrorText);
         r.endMarker();
         send(std::move(r), target);
         return checksumOk;

@@ -64,13 +64,15 @@ enum class FaultKind {
     checksumError,      // an upload is answered "Checksum Error" whatever it held
     noVerdict,          // an upload gets neither verdict nor end marker
     nulBeforeBanner,    // a zero byte precedes the banner
+    endMarkerOnly,      // an upload is answered with the end marker alone, no checksum text
+    lateReply,          // the whole reply comes only after pauseMs
 };
 
 struct Fault {
     FaultKind kind;
     int target = static_cast<int>(FaultTarget::anyReply);
     size_t atByte = 0;       // for stall, hangup, shortReply; 0 means the middle
-    int pauseMs = 300;       // for stall and splitEndMarker
+    int pauseMs = 300;       // for stall, splitEndMarker and lateReply
     size_t garbageCount = 7;
 };
 
