@@ -352,35 +352,67 @@ int commandDownload(const std::string &port, const std::vector<std::string> &arg
         return fail("cannot write " + outcome.failedPath + ": check the folder's permissions and free space.");
     }
 
-    bool allMade = true;
-    for (const auto &run : trk7700::client::gpsBabelRuns(files, options)) {
+    // The GPSBabel runs go side by side; each is waited for and its outcome told.
+    struct Conversion {
+        trk7700::client::GpsBabelRun run;
         std::string error, diagnostics;
-        const int status = trk7700::client::runAndWait(trk7700::client::kGpsBabelProgram, run.arguments, error, diagnostics);
-        if (status < 0 && error.find("No such file") != std::string::npos) {
-            fail(std::string("GPSBabel cannot be started (program '") + trk7700::client::kGpsBabelProgram +
-                 "'): install the Debian package '" + trk7700::client::kGpsBabelPackage +
-                 "'. No KML, PLT or GPX files were made.");
+        int status = 0;
+    };
+    std::vector<Conversion> conversions;
+    for (const auto &run : trk7700::client::gpsBabelRuns(files, options)) conversions.push_back({run, {}, {}, 0});
+    bool allMade = true;
+    if (!conversions.empty()) {
+        std::vector<std::future<void>> running;
+        for (auto &c : conversions)
+            running.push_back(std::async(std::launch::async, [&c] {
+                c.status = trk7700::client::runAndWait(trk7700::client::kGpsBabelProgram, c.run.arguments, c.error,
+                                                       c.diagnostics);
+            }));
+        ProgressReport converting(stderr, stderrIsTerminal());
+        for (auto &r : running)
+            while (r.wait_for(std::chrono::milliseconds(200)) != std::future_status::ready)
+                converting.phase("GPSBabel makes the KML, PLT and GPX files...");
+        converting.finish(conversions.size() == 1 ? "GPSBabel done" : "GPSBabel done");
+        bool missingTold = false;
+        for (const auto &c : conversions) {
+            if (c.status == 0) continue;
             allMade = false;
-            break;
-        }
-        if (status != 0) {
-            fail("GPSBabel could not make " + run.output + ": " + (status < 0 ? error : "exit status " + std::to_string(status)) +
-                 (diagnostics.empty() ? "" : "\n" + diagnostics));
-            allMade = false;
+            if (c.status < 0 && c.error.find("No such file") != std::string::npos) {
+                if (!missingTold)
+                    fail(std::string("GPSBabel cannot be started (program '") + trk7700::client::kGpsBabelProgram +
+                         "'): install the Debian package '" + trk7700::client::kGpsBabelPackage +
+                         "'. No KML, PLT or GPX files were made.");
+                missingTold = true;
+                continue;
+            }
+            fail("GPSBabel could not make " + c.run.output + ": " +
+                 (c.status < 0 ? c.error : "exit status " + std::to_string(c.status)) +
+                 (c.diagnostics.empty() ? "" : "\n" + c.diagnostics));
         }
     }
 
     const size_t records = outcome.sentenceLines / 2;
     std::printf("Read %zu records (%zu with a mark) into %s\n", records, outcome.markedLines / 2, folder.c_str());
-    std::vector<std::string> shown = {files.trackText, files.nmea};
-    for (const auto &m : outcome.markFiles)
-        if (std::find(shown.begin(), shown.end(), m) == shown.end()) shown.push_back(m);
-    for (const auto &run : trk7700::client::gpsBabelRuns(files, options)) shown.push_back(run.output);
-    for (const auto &path : shown) {
+    auto showFile = [](const std::string &path) {
         std::error_code ec;
         const auto size = fs::file_size(path, ec);
-        std::printf("  %-40s %s\n", fs::path(path).filename().c_str(), ec ? "(missing)" : humanSize(size).c_str());
+        std::printf("  %-28s %s\n", fs::path(path).filename().c_str(), ec ? "(missing)" : humanSize(size).c_str());
+    };
+    showFile(files.trackText);
+    showFile(files.nmea);
+    if (!outcome.markFiles.empty()) {
+        std::vector<std::string> distinct;
+        for (const auto &m : outcome.markFiles)
+            if (std::find(distinct.begin(), distinct.end(), m) == distinct.end()) distinct.push_back(m);
+        uintmax_t total = 0;
+        for (const auto &m : distinct) {
+            std::error_code ec;
+            total += fs::file_size(m, ec);
+        }
+        std::printf("  %-28s %zu files, %s together\n", "wayfolk(TAG<mark>).nmea", distinct.size(),
+                    humanSize(total).c_str());
     }
+    for (const auto &c : conversions) showFile(c.run.output);
     return allMade ? kExitOk : kExitFailed;
 }
 
