@@ -32,8 +32,7 @@ class CommandLineTest : public DeviceTest {
 protected:
     CommandRun trk7700(const std::string &arguments)
     {
-        const char *built = std::getenv("TRK_BINARY_DIR");
-        const std::string program = std::string(built != nullptr ? built : ".") + "/bin/trk7700";
+        const std::string program = std::string(TRK_BINARY_DIR) + "/bin/trk7700";
         const auto out = dir / "stdout", err = dir / "stderr";
         const std::string command =
             quoted(program) + " " + arguments + " </dev/null >" + quoted(out.string()) + " 2>" + quoted(err.string());

@@ -18,10 +18,7 @@ const char *const kPromptNames[] = {"battery_low.wav", "BT_close.wav",          
 
 fs::path shippedPromptFolder()
 {
-    // ctest names the source tree; run by hand, this file's place does.
-    const char *source = std::getenv("TRK_SOURCE_DIR");
-    const fs::path root = source != nullptr ? fs::path(source) : fs::path(__FILE__).parent_path().parent_path();
-    return root / "Wayfolk-Tool" / "wav";
+    return fs::path(TRK_SOURCE_DIR) / "Wayfolk-Tool" / "wav";
 }
 
 uint32_t littleEndian(const std::string &bytes, size_t at, int size)
