@@ -2,6 +2,7 @@
 // and finds every record's position and time.
 #include "sim/track_generator.h"
 #include "support/device_fixture.h"
+#include "support/gpx_points.h"
 #include "support/log_files.h"
 
 #include <cmath>
@@ -53,52 +54,13 @@ std::string sentencesOf(const std::string &track)
     return sentences;
 }
 
-struct ReadBack {
-    double latitude, longitude;
-    std::string time;
-};
-
-std::string attribute(const std::string &tag, const std::string &name)
-{
-    const size_t at = tag.find(name + "=\"");
-    if (at == std::string::npos) return {};
-    const size_t begin = at + name.size() + 2;
-    return tag.substr(begin, tag.find('"', begin) - begin);
-}
-
-std::vector<ReadBack> trackPoints(const std::string &gpx)
-{
-    std::vector<ReadBack> points;
-    size_t at = 0;
-    while ((at = gpx.find("<trkpt ", at)) != std::string::npos) {
-        const size_t end = gpx.find("</trkpt>", at);
-        const std::string element = gpx.substr(at, end - at);
-        const std::string tag = element.substr(0, element.find('>'));
-        const size_t time = element.find("<time>");
-        points.push_back({std::stod(attribute(tag, "lat")), std::stod(attribute(tag, "lon")),
-                          time == std::string::npos ? "" : element.substr(time + 6, element.find("</time>") - time - 6)});
-        at = end;
-    }
-    return points;
-}
-
-std::string isoTime(int64_t utcSeconds)
-{
-    const time_t t = static_cast<time_t>(utcSeconds);
-    tm parts {};
-    gmtime_r(&t, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
-    return text;
-}
-
 }  // namespace
 
 using GpsBabelTest = DeviceTest;
 
 TEST_F(GpsBabelTest, ReadsBackEveryRecordsPositionAndTime)
 {
-    if (run({"gpsbabel", "-V"}) != 0) GTEST_SKIP() << "gpsbabel is not installed";
+    ASSERT_EQ(run({"gpsbabel", "-V"}), 0) << "gpsbabel is missing: scripts/install-deps.sh installs it";
 
     const auto log = sim::generateLog(sim::LogShape::drive, 2026);
     logger->withState([&](sim::DeviceState &state) { state.logImage = log.image; });
@@ -120,12 +82,12 @@ TEST_F(GpsBabelTest, ReadsBackEveryRecordsPositionAndTime)
     ASSERT_EQ(run({"gpsbabel", "-t", "-i", "nmea", "-f", (work / "track.nmea").string(), "-o", "gpx", "-F",
                    gpx.string()}),
               0);
-    const auto read = trackPoints(readFile(gpx));
+    const auto read = gpxTrackPoints(readFile(gpx));
     ASSERT_EQ(read.size(), log.points.size());
     for (size_t i = 0; i < read.size(); ++i) {
         const auto &expected = log.points[i];
         ASSERT_NEAR(read[i].latitude, expected.latitude, 1e-8) << "record " << i;
         ASSERT_NEAR(read[i].longitude, expected.longitude, 1e-8) << "record " << i;
-        ASSERT_EQ(read[i].time, isoTime(expected.utcSeconds)) << "record " << i;
+        ASSERT_EQ(read[i].time, isoUtcTime(expected.utcSeconds)) << "record " << i;
     }
 }

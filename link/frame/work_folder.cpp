@@ -50,8 +50,8 @@ int enterWorkFolder(const char *path, FolderMode mode)
         }
     } else if (text.front() == '/') {
         if (mode == FolderMode::file) {
-            folder = text.substr(0, lastSlash);
-            if (folder.empty()) folder = "/";
+            // A file right under the root keeps "/" as its folder.
+            folder = text.substr(0, lastSlash == 0 ? 1 : lastSlash);
             fileName = text.substr(lastSlash + 1);
         } else {
             folder = text;
