@@ -4,7 +4,7 @@
 #include "advice.h"
 #include "binding/library_binding.h"
 #include "binding/result_text.h"
-#include "conversion/shipped_files.h"
+#include "binding/shipped_files.h"
 #include "conversion/speed_units.h"
 #include "conversion/track_conversion.h"
 #include "progress.h"

@@ -1,5 +1,7 @@
 #include "binding/library_binding.h"
 
+#include "binding/shipped_files.h"
+
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -26,7 +28,13 @@ void *LibraryBinding::resolve(const char *entryPoint, std::string &failure)
     if (known != entryPoints_.end()) return known->second;
 
     if (handle_ == nullptr) {
-        handle_ = ::dlopen(fileName_.c_str(), RTLD_NOW | RTLD_LOCAL);
+        // Looked up explicitly rather than through the executable's run path:
+        // the loader applies the run path of dlopen's caller, which is not the
+        // executable where a sanitizer runtime intercepts the call.
+        for (const auto &candidate : libraryCandidates(fileName_)) {
+            handle_ = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (handle_ != nullptr) break;
+        }
         if (handle_ == nullptr) {
             const char *reason = ::dlerror();
             failure = fileName_ + " cannot be loaded" + (reason != nullptr ? std::string(": ") + reason : ".");

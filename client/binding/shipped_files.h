@@ -2,11 +2,17 @@
 // Where the files that ship with the tools are found: beside the executable
 // in the build tree, under the installed data directory otherwise.
 #include <string>
+#include <vector>
 
 namespace trk7700::client {
 
 // The folder of the running executable (from /proc/self/exe), or empty.
 std::string executableFolder();
+
+// Where the library is loaded from: a bare file name is looked for beside the
+// executable, then in ../lib from it (an install), then by the dynamic
+// loader's own search. A name with a '/' is used as it is.
+std::vector<std::string> libraryCandidates(const std::string &fileName);
 
 // The voice prompt folder, absolute and ending in '/': wav/ beside the
 // executable when it exists there, else <dataDirectory>/wav/.

@@ -1,4 +1,4 @@
-#include "conversion/shipped_files.h"
+#include "binding/shipped_files.h"
 
 #include <filesystem>
 
@@ -9,6 +9,18 @@ std::string executableFolder()
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::string() : exe.parent_path().string();
+}
+
+std::vector<std::string> libraryCandidates(const std::string &fileName)
+{
+    if (fileName.find('/') != std::string::npos) return {fileName};
+    std::vector<std::string> candidates;
+    const std::string folder = executableFolder();
+    std::error_code ec;
+    for (const std::string &place : {folder, folder + "/../lib"})
+        if (!folder.empty() && std::filesystem::exists(place + "/" + fileName, ec)) candidates.push_back(place + "/" + fileName);
+    candidates.push_back(fileName);
+    return candidates;
 }
 
 std::string voicePromptFolder(const std::string &dataDirectory)
