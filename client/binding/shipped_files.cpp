@@ -26,8 +26,14 @@ std::vector<std::string> libraryCandidates(const std::string &fileName)
 std::string voicePromptFolder(const std::string &dataDirectory)
 {
     std::error_code ec;
-    const std::string beside = executableFolder() + "/wav";
-    if (!executableFolder().empty() && std::filesystem::is_directory(beside, ec)) return beside + "/";
+    const std::string folder = executableFolder();
+    if (!folder.empty()) {
+        // The build tree keeps wav/ beside the executables; an install keeps it
+        // under share/wayfolk-tool/ beside bin/, wherever it was installed to.
+        for (const std::string &place : {folder + "/wav", folder + "/../share/wayfolk-tool/wav"})
+            if (std::filesystem::is_directory(place, ec))
+                return std::filesystem::weakly_canonical(place, ec).string() + "/";
+    }
     return dataDirectory + "/wav/";
 }
 

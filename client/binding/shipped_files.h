@@ -15,7 +15,7 @@ std::string executableFolder();
 std::vector<std::string> libraryCandidates(const std::string &fileName);
 
 // The voice prompt folder, absolute and ending in '/': wav/ beside the
-// executable when it exists there, else <dataDirectory>/wav/.
+// executable, else ../share/wayfolk-tool/wav/ from it, else <dataDirectory>/wav/.
 std::string voicePromptFolder(const std::string &dataDirectory);
 
 }  // namespace trk7700::client
