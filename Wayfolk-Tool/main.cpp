@@ -1,0 +1,18 @@
+// Wayfolk-Tool: the desktop tool of the TRK-7700 logger.
+#include "binding/library_binding.h"
+#include "form1.h"
+#include "user_dialogs.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(wayfolk::kApplicationTitle));
+
+    trk7700::client::LibraryBinding library;
+    wayfolk::StandardDialogs dialogs;
+    wayfolk::Form1 window(library, dialogs);
+    window.show();
+    return QApplication::exec();
+}
