@@ -1,0 +1,98 @@
+#pragma once
+// What the QTest suites of the tool share: a recorder in place of the message
+// boxes and the folder dialog, a sandbox for one test (temporary home, current
+// directory and port directory), simulated loggers, and a window that is
+// driven with the mouse and closed at the end, leaving dump mode.
+#include "binding/library_binding.h"
+#include "form1.h"
+#include "sim/simulated_logger.h"
+#include "user_dialogs.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+class QPushButton;
+
+namespace wayfolk::testing {
+
+class RecordingDialogs : public UserDialogs {
+public:
+    void message(QWidget *, const QString &text) override { messages << text; }
+    QString chooseFolder(QWidget *) override
+    {
+        ++folderDialogs;
+        return folderToChoose;
+    }
+
+    QStringList messages;
+    QString folderToChoose;
+    int folderDialogs = 0;
+};
+
+// The library as the tool binds it, from beside the test executable; one for
+// the process, as the library's own state is.
+trk7700::client::LibraryBinding &library();
+
+// HOME, the current directory and TRK7700_PORT_DIR point into a temporary
+// folder while it lives.
+class Sandbox {
+public:
+    Sandbox();
+    ~Sandbox();
+    Sandbox(const Sandbox &) = delete;
+    Sandbox &operator=(const Sandbox &) = delete;
+
+    QString home() const { return dir_.filePath(QStringLiteral("home")); }
+    QString work() const { return dir_.filePath(QStringLiteral("work")); }
+    QString ports() const { return dir_.filePath(QStringLiteral("ports")); }
+    // ~/abcd/binfile/, where the tool looks for the firmware image.
+    QString firmwareFolder() const { return home() + QStringLiteral("/abcd/binfile/"); }
+    QString optionsFile() const { return work() + QStringLiteral("/wayfolk-tool.ini"); }
+
+    std::unique_ptr<trk7700::sim::SimulatedLogger> startLogger(int comNumber, bool sendBanner = true) const;
+
+private:
+    QTemporaryDir dir_;
+    QString savedCurrent_;
+    QByteArray savedHome_;
+};
+
+// The window with recorded dialogs, shown on the offscreen platform.
+class ToolWindow {
+public:
+    explicit ToolWindow(trk7700::client::LibraryBinding &binding = library());
+    ~ToolWindow();  // closes the window if still open
+    ToolWindow(const ToolWindow &) = delete;
+    ToolWindow &operator=(const ToolWindow &) = delete;
+
+    Form1 &operator*() { return *form_; }
+    Form1 *operator->() { return form_.get(); }
+
+    // Waits until no command runs; false on time-out.
+    bool waitForIdle(int timeoutMs = 30000);
+    // Press and release of a mouse button on a picture button's caption, then waits for the command.
+    void click(PictureButton *picture, Qt::MouseButton button = Qt::LeftButton);
+    // Runs a command as a click on its button does, then waits for it.
+    void run(QPushButton *command);
+    // Selects an entry of the port list (COM number n at index n - 1).
+    void selectPort(int comNumber);
+    // Closes the window and waits until it let go (dump mode left, options written).
+    bool close(int timeoutMs = 30000);
+
+    RecordingDialogs dialogs;
+
+private:
+    std::unique_ptr<Form1> form_;
+};
+
+// The first code byte of every command frame the logger received, in order.
+std::vector<int> commandCodes(const trk7700::sim::SimulatedLogger &logger);
+int exitRequests(const trk7700::sim::SimulatedLogger &logger);
+
+// The text colour of a label: grey (128, 128, 128) or the window text colour.
+QColor textColour(const QLabel *label);
+
+}  // namespace wayfolk::testing
