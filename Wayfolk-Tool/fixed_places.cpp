@@ -1,6 +1,6 @@
 #include "fixed_places.h"
 
-#include "conversion/shipped_files.h"
+#include "binding/shipped_files.h"
 
 #include <QDir>
 #include <QFile>
