@@ -57,6 +57,9 @@ void Form1::runCommand(QPushButton *button)
     if (action) flow_->start(action);
 }
 
+// The log readout (Command5 with its conversion step Command14), the erase
+// (Command4) and the settings store (Command8) are bound here as well once
+// they exist; until then their picture buttons find no action.
 void Form1::bindCommands()
 {
     setCommandAction(Command1, [this] { Command1_Click(); });
