@@ -5,7 +5,9 @@
 #include "support/device_fixture.h"
 #include "support/test_clocks.h"
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -157,4 +159,44 @@ TEST_F(DeviceInformationTest, LibraryVersionNeedsNoPort)
     EXPECT_STREQ(version, "1.5");
     EXPECT_EQ(version[4], 'x') << "four bytes written";
     EXPECT_FALSE(serial::portIsOpen());
+}
+
+// The tool reads the settings right after the information; a reply marked
+// invalid must not leave its tail on the line for that read to take.
+TEST_F(DeviceInformationTest, InvalidInformationDoesNotSpoilTheNextReply)
+{
+    logger->withState([](sim::DeviceState &s) {
+        s.secondVersion = 0xFF;
+        s.settingsRecord[0] = 30;
+        s.settingsRecord[1] = s.settingsRecord[2] = s.settingsRecord[3] = 0;
+    });
+    connect();
+    int32_t serial = 0;
+    char version[6] = "";
+    EXPECT_EQ(QZ_TRK7700_READ_DEVICE_INFORMATION(kCom, &serial, version), return_device_information_invalid);
+    int32_t time = 0, distance = 0;
+    uint8_t vibration = 0, tag = 0, speed = 0;
+    EXPECT_EQ(QZ_TRK7700_READ_SETTING_VALUE(kCom, &time, &distance, &vibration, &tag, &speed),
+              return_read_setting_value_successful);
+    EXPECT_EQ(time, 30);
+}
+
+// Leftovers of a reply that arrived too late are dropped before the next command.
+TEST_F(DeviceInformationTest, LateLeftoversAreNotTakenForTheNextReply)
+{
+    logger->setFaults({Fault {FaultKind::lateReply, kGpsCode, 0, 150}});
+    connect();
+    serial::setSecondsSourceForTesting(countingSeconds);
+    serial::setReadTimeoutForTesting(10);  // the wait gives up long before the reply comes
+    uint8_t h, m, s, y, mo, d;
+    EXPECT_EQ(QZ_TRK7700_READ_GPS_UTC_TIME_DATE(&h, &m, &s, &y, &mo, &d), return_read_gps_utc_time_invalid);
+    serial::setSecondsSourceForTesting(nullptr);
+    serial::setReadTimeoutForTesting(100);
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));  // the late GPS reply is on the line now
+    logger->clearFaults();
+    int32_t serialNumber = 0;
+    char version[6] = "";
+    EXPECT_EQ(QZ_TRK7700_READ_DEVICE_INFORMATION(kCom, &serialNumber, version),
+              return_read_device_information_successful);
+    EXPECT_EQ(serialNumber, 12345);
 }

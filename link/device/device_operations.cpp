@@ -51,8 +51,13 @@ int32_t readDeviceInformation(int32_t *serialNumber, char *firmwareVersion)
     if (received <= 0) return return_device_information_no_answer;
     // A reply too short to hold the serial number carries no information either.
     if (ioBuffer[kInformationVersionByte] == kNoInformation || ioBuffer[kInformationSecondVersionByte] == kNoInformation ||
-        received < kInformationBytesNeeded)
+        received < kInformationBytesNeeded) {
+        // The logger still sends the rest of its reply; take it off the line so
+        // that it cannot pass for the answer to the next command.
+        serial::readSome(ioBuffer, kInformationTrailerSize);
+        dumpmode::waitEndMarker();
         return return_device_information_invalid;
+    }
 
     const uint8_t versionByte = ioBuffer[kInformationVersionByte];
     const std::string version = versionText(versionByte >> 3, versionByte & 7);

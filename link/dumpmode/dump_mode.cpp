@@ -119,6 +119,10 @@ void dropConnection()
 
 void sendCommand(Command command, uint32_t argument, uint8_t parameter)
 {
+    // Whatever is still waiting in the input belongs to an earlier exchange
+    // (a reply cut short, a late end marker); it must not be taken for the
+    // answer to this command.
+    serial::discardInput();
     ioBuffer[0] = command.code0;
     ioBuffer[1] = command.code1;
     for (int i = 0; i < 4; ++i) ioBuffer[2 + i] = static_cast<uint8_t>(argument >> (8 * i));

@@ -41,7 +41,8 @@ int32_t leave();                         // always 25
 // Ends dump mode without the exit request (after a firmware upgrade).
 void dropConnection();
 
-// Sends a 7-byte command frame through the IoBuffer; no acknowledgement.
+// Sends a 7-byte command frame through the IoBuffer after dropping unread
+// leftovers of earlier replies; no acknowledgement.
 void sendCommand(Command command, uint32_t argument = 0, uint8_t parameter = 0);
 
 // True when a read of up to 15 bytes starts with the end marker before the

@@ -2,6 +2,7 @@
 
 #include "serial/port_map.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
@@ -20,6 +21,8 @@ namespace {
 
 int portFd = -1;
 int readTimeoutMs = 100;
+PortStandIn *standIn = nullptr;
+bool standInOpen = false;
 
 using Clock = std::chrono::steady_clock;
 
@@ -63,6 +66,10 @@ bool applyLineSettings(int fd, int baudRate)
 OpenOutcome openPort(int comNumber, int baudRate)
 {
     closePort();
+    if (standIn != nullptr) {
+        standInOpen = standIn->accepts(comNumber);
+        return standInOpen ? OpenOutcome::opened : OpenOutcome::cannotOpen;
+    }
     const std::string path = resolvePortPath(comNumber);
     if (path.empty()) return OpenOutcome::cannotOpen;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -79,16 +86,18 @@ OpenOutcome openPort(int comNumber, int baudRate)
 
 void closePort()
 {
+    standInOpen = false;
     if (portFd < 0) return;
     (void)ioctl(portFd, TIOCNXCL);
     ::close(portFd);  // also drops the advisory lock
     portFd = -1;
 }
 
-bool portIsOpen() { return portFd >= 0; }
+bool portIsOpen() { return portFd >= 0 || standInOpen; }
 
 int readSome(uint8_t *destination, int count)
 {
+    if (standInOpen) return count > 0 ? std::clamp(standIn->read(destination, count), 0, count) : 0;
     if (portFd < 0 || count <= 0) {
         if (portFd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(readTimeoutMs));
         return 0;
@@ -126,6 +135,7 @@ int readSome(uint8_t *destination, int count)
 bool writeAll(const uint8_t *source, int count)
 {
     if (count <= 0) return true;
+    if (standInOpen) return standIn->write(source, count);
     if (portFd < 0) return false;
     int sent = 0;
     while (sent < count) {
@@ -145,7 +155,18 @@ bool writeAll(const uint8_t *source, int count)
     return true;
 }
 
+void discardInput()
+{
+    if (portFd >= 0) tcflush(portFd, TCIFLUSH);
+}
+
 void setReadTimeoutForTesting(int milliseconds) { readTimeoutMs = milliseconds > 0 ? milliseconds : 100; }
 int readTimeoutMilliseconds() { return readTimeoutMs; }
+
+void setPortStandInForTesting(PortStandIn *replacement)
+{
+    standIn = replacement;
+    standInOpen = false;
+}
 
 }  // namespace trk7700::serial

@@ -28,8 +28,25 @@ int readSome(uint8_t *destination, int count);
 // or accepts nothing for one read time-out.
 bool writeAll(const uint8_t *source, int count);
 
+// Drops whatever arrived and was not read: leftovers of an earlier reply.
+void discardInput();
+
 // Test seam: the read time-out in milliseconds (100 unless changed).
 void setReadTimeoutForTesting(int milliseconds);
 int readTimeoutMilliseconds();
+
+// Test seam: a port that lives in memory, for feeding the library any reply
+// at full speed. While one is set, openPort opens it for the COM numbers it
+// accepts (and nothing else), readSome and writeAll go to it, and a read that
+// finds nothing returns at once instead of after the read time-out.
+class PortStandIn {
+public:
+    virtual ~PortStandIn() = default;
+    virtual bool accepts(int comNumber) = 0;
+    // Up to count bytes (count > 0); 0 when nothing is there.
+    virtual int read(uint8_t *destination, int count) = 0;
+    virtual bool write(const uint8_t *source, int count) = 0;
+};
+void setPortStandInForTesting(PortStandIn *standIn);  // nullptr: devices again
 
 }  // namespace trk7700::serial
