@@ -129,28 +129,6 @@ uint8_t writeDataLines()
     return closeWritten(temp, written) ? 1 : 8;
 }
 
-// Pass 2: header lines, then the data lines with their real checksums.
-uint8_t writeOutputFile(const char *outputFile)
-{
-    File temp(std::fopen(kTrackTempFile, "rb"));
-    if (!temp) return 11;
-    std::unique_ptr<char[]> in(new (std::nothrow) char[kChunkSize]);
-    std::unique_ptr<char[]> out(new (std::nothrow) char[kChunkSize + 16]);
-    if (!in || !out) return 5;
-    File output(std::fopen(outputFile, "wb"));
-    if (!output) return 8;
-    bool written = std::fputs(kGgaHeaderLine, output.get()) >= 0 && std::fputs(kRmcHeaderLine, output.get()) >= 0;
-    ChecksumFiller filler;
-    for (;;) {
-        const size_t got = std::fread(in.get(), 1, kChunkSize, temp.get());
-        if (got == 0) break;
-        const size_t length = static_cast<size_t>(filler.fill(in.get(), got, out.get()) - out.get());
-        written = std::fwrite(out.get(), 1, length, output.get()) == length && written;
-    }
-    written = std::ferror(temp.get()) == 0 && written;
-    return closeWritten(output, written) ? 1 : 8;
-}
-
 }  // namespace
 
 char *formatRecordLines(const LogRecord &r, char *out)
@@ -204,13 +182,40 @@ char *ChecksumFiller::fill(const char *in, size_t count, char *out)
     return out;
 }
 
+// The text goes to a file of its own first and replaces the caller's file
+// only once it is complete, so that a failed run leaves an earlier file as it was.
+uint8_t writeTrackText(const char *outputFile)
+{
+    File temp(std::fopen(kTrackTempFile, "rb"));
+    if (!temp) return 11;
+    std::unique_ptr<char[]> in(new (std::nothrow) char[kChunkSize]);
+    std::unique_ptr<char[]> out(new (std::nothrow) char[kChunkSize + 16]);
+    if (!in || !out) return 5;
+    File output(std::fopen(kTrackNewFile, "wb"));
+    if (!output) return 8;
+    bool written = std::fputs(kGgaHeaderLine, output.get()) >= 0 && std::fputs(kRmcHeaderLine, output.get()) >= 0;
+    ChecksumFiller filler;
+    for (;;) {
+        const size_t got = std::fread(in.get(), 1, kChunkSize, temp.get());
+        if (got == 0) break;
+        const size_t length = static_cast<size_t>(filler.fill(in.get(), got, out.get()) - out.get());
+        written = std::fwrite(out.get(), 1, length, output.get()) == length && written;
+    }
+    written = std::ferror(temp.get()) == 0 && written;
+    if (!closeWritten(output, written) || std::rename(kTrackNewFile, outputFile) != 0) {
+        std::remove(kTrackNewFile);
+        return 8;
+    }
+    return 1;
+}
+
 uint8_t exportTrackTextTo(const char *outputFile)
 {
     const int loaded = loadLogImage(kSortedLogFile, 10);
     if (loaded != 1) return static_cast<uint8_t>(loaded);
     const uint8_t lines = writeDataLines();
     if (lines != 1) return lines;
-    return writeOutputFile(outputFile);
+    return writeTrackText(outputFile);
 }
 
 uint8_t ExportTrackText() { return exportTrackTextTo(frame::outputFileName().c_str()); }

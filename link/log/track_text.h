@@ -10,6 +10,8 @@
 namespace trk7700::log {
 
 inline constexpr char kTrackTempFile[] = "Output_tmp.dat";
+// The caller's file while pass 2 writes it.
+inline constexpr char kTrackNewFile[] = "Output_new.tmp";
 inline constexpr char kGgaHeaderLine[] =
     "Tag,$GPGGA,UTC(hhmmss.sss),Latitude,N/S,Longitude,E/W,Fix quality,Fix quality,"
     "Horizontal dilution of position,Altitude,Height of geoid,,Checksum\r\n";
@@ -42,5 +44,10 @@ private:
 // "Output_tmp.dat" again).
 uint8_t ExportTrackText();
 uint8_t exportTrackTextTo(const char *outputFile);
+
+// Pass 2 alone: the header lines, then "Output_tmp.dat" with the real
+// checksums, into the caller's file. An earlier file of that name is replaced
+// only by a complete text. 1, 11, 5 or 8.
+uint8_t writeTrackText(const char *outputFile);
 
 }  // namespace trk7700::log
