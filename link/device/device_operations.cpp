@@ -45,7 +45,7 @@ int32_t readDllVersion(char *version)
 int32_t readDeviceInformation(int32_t *serialNumber, char *firmwareVersion)
 {
     if (!dumpmode::inDumpMode) return return_not_dump_mode;
-    dumpmode::sendCommand(dumpmode::CMD_READ_DEVICE_INFO);
+    if (!dumpmode::sendCommand(dumpmode::CMD_READ_DEVICE_INFO)) return return_device_information_no_answer;
     std::memset(ioBuffer, kNoInformation, kInformationReplySize);
     const int received = serial::readSome(ioBuffer, kInformationReplySize);
     if (received <= 0) return return_device_information_no_answer;
@@ -78,7 +78,7 @@ int32_t readGpsUtcTimeDate(uint8_t *hour, uint8_t *minute, uint8_t *second, uint
     for (uint8_t *invalid : {hour, minute, second})
         if (invalid != nullptr) *invalid = 0xFF;
     if (!dumpmode::inDumpMode) return return_not_dump_mode;
-    dumpmode::sendCommand(dumpmode::CMD_READ_GPS_TIME);
+    if (!dumpmode::sendCommand(dumpmode::CMD_READ_GPS_TIME)) return return_read_gps_utc_time_invalid;
 
     serial::TickCount ticks(kGpsTickLimit);
     for (;;) {

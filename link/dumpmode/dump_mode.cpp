@@ -18,21 +18,21 @@ using serial::ioBuffer;
 constexpr int kFirstPortToScan = 0;
 constexpr int kLastPortToScan = 256;
 
-void sendText(const char *text)
+bool sendText(const char *text)
 {
     const int size = static_cast<int>(std::strlen(text)) + 1;
     std::memcpy(ioBuffer, text, static_cast<size_t>(size));
-    serial::writeAll(ioBuffer, size);
+    return serial::writeAll(ioBuffer, size);
 }
 
 // Greeting, ready reply; on any difference the exit request is sent and the
-// port closed.
+// port closed. A greeting the port did not take has no reply.
 bool handshake()
 {
-    sendText(kGreeting);
+    const bool greeted = sendText(kGreeting);
     std::memset(ioBuffer, 0xFF, sizeof kReadyReply);
-    serial::readSome(ioBuffer, sizeof kReadyReply);
-    if (std::memcmp(ioBuffer, kReadyReply, sizeof kReadyReply) == 0) return true;
+    if (greeted) serial::readSome(ioBuffer, sizeof kReadyReply);
+    if (greeted && std::memcmp(ioBuffer, kReadyReply, sizeof kReadyReply) == 0) return true;
     sendText(kExitRequest);
     serial::closePort();
     return false;
@@ -117,7 +117,7 @@ void dropConnection()
     inDumpMode = false;
 }
 
-void sendCommand(Command command, uint32_t argument, uint8_t parameter)
+bool sendCommand(Command command, uint32_t argument, uint8_t parameter)
 {
     // Whatever is still waiting in the input belongs to an earlier exchange
     // (a reply cut short, a late end marker); it must not be taken for the
@@ -127,7 +127,7 @@ void sendCommand(Command command, uint32_t argument, uint8_t parameter)
     ioBuffer[1] = command.code1;
     for (int i = 0; i < 4; ++i) ioBuffer[2 + i] = static_cast<uint8_t>(argument >> (8 * i));
     ioBuffer[6] = parameter;
-    serial::writeAll(ioBuffer, 7);
+    return serial::writeAll(ioBuffer, 7);
 }
 
 bool waitEndMarker(int tickLimit)
@@ -147,7 +147,11 @@ bool isAcceptedMemorySize(uint32_t size)
 
 int32_t queryMemorySize()
 {
-    sendCommand(CMD_READ_MEMORY_SIZE);
+    constexpr int32_t kAssumedSize = 0x400000;
+    if (!sendCommand(CMD_READ_MEMORY_SIZE)) {
+        memorySize = kAssumedSize;
+        return memorySize;
+    }
     serial::TickCount ticks(2);
     for (;;) {
         if (serial::readSome(ioBuffer, 4) > 0) {
@@ -159,7 +163,7 @@ int32_t queryMemorySize()
             }
         }
         if (ticks.expiredAfterPoll()) {
-            memorySize = 0x400000;
+            memorySize = kAssumedSize;
             return memorySize;
         }
     }

@@ -42,14 +42,17 @@ int32_t leave();                         // always 25
 void dropConnection();
 
 // Sends a 7-byte command frame through the IoBuffer after dropping unread
-// leftovers of earlier replies; no acknowledgement.
-void sendCommand(Command command, uint32_t argument = 0, uint8_t parameter = 0);
+// leftovers of earlier replies; no acknowledgement. False when the port did
+// not take it: then no reply can answer it, and the operation ends at once
+// with its time-out result.
+bool sendCommand(Command command, uint32_t argument = 0, uint8_t parameter = 0);
 
 // True when a read of up to 15 bytes starts with the end marker before the
 // tick count exceeds its limit.
 bool waitEndMarker(int tickLimit = 2);
 
-// Asks the memory size; one of the four accepted sizes, 4 MiB when none came.
+// Asks the memory size; one of the four accepted sizes, 4 MiB when none came
+// (at once when the request could not be sent).
 int32_t queryMemorySize();
 
 bool isAcceptedMemorySize(uint32_t size);

@@ -22,7 +22,10 @@ int downloadLogImage()
 {
     FILE *raw = std::fopen(kRawLogFile, "wb");
     if (raw == nullptr) return 6;
-    dumpmode::sendCommand(dumpmode::CMD_DUMP_LOG);
+    if (!dumpmode::sendCommand(dumpmode::CMD_DUMP_LOG)) {
+        std::fclose(raw);
+        return 12;
+    }
 
     // Exactly the bytes received, until the whole image is in; reads may be
     // cut anywhere, so a pause in the stream shifts nothing. The image ends
@@ -63,7 +66,7 @@ int eraseTickLimit(int32_t memorySize)
 int eraseLog()
 {
     const int32_t size = dumpmode::queryMemorySize();
-    dumpmode::sendCommand(dumpmode::CMD_ERASE_LOG);
+    if (!dumpmode::sendCommand(dumpmode::CMD_ERASE_LOG)) return 12;
     return dumpmode::waitEndMarker(eraseTickLimit(size)) ? 1 : 12;
 }
 

@@ -17,8 +17,12 @@ constexpr int kUnitSize = 15;
 static_assert(sizeof kChecksumOk == kUnitSize && sizeof kChecksumError == kUnitSize &&
               sizeof dumpmode::kEndMarker == kUnitSize);
 
-// The settling pause reads nothing; it only watches the clock's seconds.
-constexpr auto kSettlingPollInterval = std::chrono::milliseconds(10);
+// The settling pause reads nothing; it only watches the clock's seconds, ten
+// times per read time-out (so every 10 ms).
+std::chrono::milliseconds settlingPollInterval()
+{
+    return std::chrono::milliseconds(std::max(1, serial::readTimeoutMilliseconds() / 10));
+}
 
 PieceObserver pieceObserver = nullptr;
 
@@ -49,8 +53,8 @@ uint8_t xorChecksum(const uint8_t *bytes, size_t count)
 UploadVerdict uploadImage(dumpmode::Command header, const std::vector<uint8_t> &image, uint8_t checksum,
                           AfterEndMarker after)
 {
-    dumpmode::sendCommand(header, static_cast<uint32_t>(image.size()), checksum);
-    if (!sendPieces(image)) return UploadVerdict::noAnswer;
+    if (!dumpmode::sendCommand(header, static_cast<uint32_t>(image.size()), checksum) || !sendPieces(image))
+        return UploadVerdict::noAnswer;
 
     serial::TickCount ticks(kVerdictTickLimit);
     bool checksumErrorSeen = false;
@@ -62,7 +66,7 @@ UploadVerdict uploadImage(dumpmode::Command header, const std::vector<uint8_t> &
             if (unitIs(dumpmode::kEndMarker)) {
                 if (checksumErrorSeen) return UploadVerdict::checksumError;
                 if (after == AfterEndMarker::settle) {
-                    while (!ticks.expiredAfterPoll()) std::this_thread::sleep_for(kSettlingPollInterval);
+                    while (!ticks.expiredAfterPoll()) std::this_thread::sleep_for(settlingPollInterval());
                 }
                 return UploadVerdict::success;
             }

@@ -107,7 +107,7 @@ int32_t readSettingValue(int32_t *timeInterval, int32_t *displacementInterval, u
                          uint8_t *tag, uint8_t *minSpeed)
 {
     if (!dumpmode::inDumpMode) return return_not_dump_mode;
-    dumpmode::sendCommand(dumpmode::CMD_READ_SETTINGS);
+    if (!dumpmode::sendCommand(dumpmode::CMD_READ_SETTINGS)) return return_device_time_out;
     // Bytes a short reply leaves out read as "not in force".
     uint8_t *reply = serial::ioBuffer;
     std::memset(reply, 0xFF, kSettingsRecordSize);
