@@ -3,6 +3,7 @@
 #include "conversion/track_conversion.h"
 #include "support/temp_dir.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -200,4 +201,22 @@ TEST(SpeedUnitsTest, RoundTripsOfTheSettingsPage)
         long knots;
     } sent[] = {{8, 5}, {10, 6}, {36, 20}, {37, 21}, {0, 1}};
     for (const auto &c : sent) EXPECT_EQ(kmhToSentKnots(c.kmh), c.knots) << c.kmh << " km/h";
+}
+
+TEST_F(ConversionTest, MarkTextThatCannotNameAFileMakesNoFile)
+{
+    // A NUL would cut the file name short, a '/' would lead into a folder. (Found by
+    // the fuzz target track_conversion: a NUL made a file "wayfolk(TAG" plus junk.)
+    const std::string withNul("-\0-,", 4);
+    writeFile(files.trackText, kHeader + record("--5,", 1) + record(withNul, 2) + record("/5/,", 3) +
+                                   record("--5,", 4));
+    const auto outcome = convertTrackText(files, /*perMark=*/true);
+    ASSERT_TRUE(outcome.ok());
+    EXPECT_EQ(readFile(files.nmea), sentences(1) + sentences(2) + sentences(3) + sentences(4));
+    EXPECT_EQ(outcome.markFiles, (std::vector<std::string> {files.markFile("--5"), files.markFile("--5")}));
+    EXPECT_EQ(mark("--5"), sentences(4));
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(dir.path())) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string> {"Wayfolk.nmea", "Wayfolk.txt", "wayfolk(TAG--5).nmea"}));
 }

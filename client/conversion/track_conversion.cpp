@@ -28,6 +28,14 @@ constexpr size_t kMarkColumnWidth = 4;
 constexpr size_t kMarkTextWidth = 3;
 const std::string kUnmarked = "---";
 
+// The mark text becomes part of a file name. One that holds a character no
+// file name can hold ('/' or NUL; the library never writes such a mark) gets
+// no file of its own: its lines go to the whole-log file only.
+bool canNameFile(const std::string &markText)
+{
+    return markText.find_first_of(std::string("/\0", 2)) == std::string::npos;
+}
+
 }  // namespace
 
 std::string makeDateStamp(const std::tm &t)
@@ -89,7 +97,7 @@ ConversionOutcome convertTrackText(const ReadoutFiles &files, bool perMark)
         const std::string mark = line.substr(0, kMarkTextWidth);
         if (mark != previousMark && perMark) {
             if (markFile.is_open()) markFile.close();
-            if (mark != kUnmarked) {
+            if (mark != kUnmarked && canNameFile(mark)) {
                 const std::string path = files.markFile(mark);
                 markFile.open(path, std::ios::binary | std::ios::trunc);
                 if (!markFile) {
