@@ -36,7 +36,7 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-constexpr uint64_t kLogImageBytes = 3997696;
+using trk7700::client::kLogImageBytes;
 
 LibraryBinding library;
 

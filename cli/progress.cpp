@@ -4,18 +4,6 @@
 
 namespace trk7700::cli {
 
-std::string formatDuration(double seconds)
-{
-    if (seconds < 0) seconds = 0;
-    const long total = static_cast<long>(seconds + 0.5);
-    char text[32];
-    if (total >= 3600)
-        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
-    else
-        std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
-    return text;
-}
-
 ProgressReport::ProgressReport(std::FILE *out, bool terminal)
     : out_(out), terminal_(terminal), start_(std::chrono::steady_clock::now())
 {
@@ -26,7 +14,8 @@ void ProgressReport::bytes(uint64_t done, uint64_t total)
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     const double fraction = total > 0 ? std::min(1.0, static_cast<double>(done) / static_cast<double>(total)) : 0.0;
     const double rate = elapsed > 0.2 ? static_cast<double>(done) / elapsed : 0.0;
-    const std::string left = rate > 0 ? formatDuration(static_cast<double>(total - std::min(done, total)) / rate) : "--:--";
+    const double secondsLeft = trk7700::client::estimateSecondsLeft(done, total, elapsed);
+    const std::string left = secondsLeft >= 0 ? formatDuration(secondsLeft) : "--:--";
     if (terminal_) {
         constexpr int kWidth = 30;
         const int filled = static_cast<int>(fraction * kWidth);

@@ -1,6 +1,8 @@
 #pragma once
 // Progress of a long library call, told on the terminal: a bar that redraws
 // itself when standard error is a terminal, plain lines otherwise.
+#include "conversion/readout_progress.h"
+
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -26,6 +28,6 @@ private:
     bool drawn_ = false;
 };
 
-std::string formatDuration(double seconds);
+using trk7700::client::formatDuration;
 
 }  // namespace trk7700::cli
