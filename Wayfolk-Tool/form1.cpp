@@ -1,6 +1,8 @@
 #include "form1.h"
 
 #include "command_flow.h"
+#include "conversion/readout_progress.h"
+#include "conversion/track_conversion.h"
 #include "fixed_places.h"
 #include "options_file.h"
 #include "picture_button.h"
@@ -24,7 +26,11 @@ constexpr int kListedPorts = 37;
 }  // namespace
 
 Form1::Form1(trk7700::client::LibraryBinding &library, UserDialogs &dialogs, QWidget *parent)
-    : QWidget(parent), dialogs_(dialogs), flow_(new CommandFlow(library, this))
+    : QWidget(parent),
+      dialogs_(dialogs),
+      detachedLauncher_(std::make_unique<trk7700::client::DetachedLauncher>()),
+      launcher_(detachedLauncher_.get()),
+      flow_(new CommandFlow(library, this))
 {
     buildControls();
     connect(flow_, &CommandFlow::statusChanged, statusLine_, &StatusLine::setText);
@@ -57,9 +63,6 @@ void Form1::runCommand(QPushButton *button)
     if (action) flow_->start(action);
 }
 
-// The log readout (Command5 with its conversion step Command14), the erase
-// (Command4) and the settings store (Command8) are bound here as well once
-// they exist; until then their picture buttons find no action.
 void Form1::bindCommands()
 {
     setCommandAction(Command1, [this] { Command1_Click(); });
@@ -72,6 +75,11 @@ void Form1::bindCommands()
     setCommandAction(Command9, [this] { Command9_Click(); });
     setCommandAction(Command12, [this] { Command12_Click(); });
     setCommandAction(Command13, [this] { Command13_Click(); });
+    setCommandAction(Command5, [this] { Command5_Click(); });
+    // Hidden; on its own it converts the text file named by the window as it is now.
+    setCommandAction(Command14, [this] { Command14_Click(readoutFilesNow()); });
+    setCommandAction(Command4, [this] { Command4_Click(); });
+    setCommandAction(Command8, [this] { Command8_Click(); });
 }
 
 // Picture button, covered command button, and whether a click needs that
@@ -109,6 +117,18 @@ void Form1::setOffered(QLabel *label, bool offered)
 }
 
 void Form1::message(const QString &text) { dialogs_.message(this, text); }
+
+std::function<void()> Form1::showElapsedWhile(const QString &what)
+{
+    if (!flow_->closing()) statusLine_->setBusy();
+    QElapsedTimer clock;
+    clock.start();
+    return [this, what, clock] {
+        statusLine_->setBusy();
+        statusLine_->setText(QStringLiteral("%1 %2").arg(
+            what, QString::fromStdString(trk7700::client::formatDuration(clock.elapsed() / 1000.0))));
+    };
+}
 
 void Form1::Form_Load()
 {

@@ -8,12 +8,14 @@
 // window and one command runs at a time.
 #include "binding/library_binding.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QPixmap>
 #include <QWidget>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QCheckBox;
@@ -23,6 +25,13 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+
+namespace trk7700::client {
+struct ConversionOutcome;
+class DetachedLauncher;
+class ProgramLauncher;
+struct ReadoutFiles;
+}  // namespace trk7700::client
 
 namespace wayfolk {
 
@@ -44,6 +53,8 @@ public:
     void setCommandAction(QPushButton *button, std::function<void()> action);
     // Runs the button's action as a click on it would.
     void runCommand(QPushButton *button);
+    // What starts GPSBabel after a readout; a detached start by default.
+    void setProgramLauncher(trk7700::client::ProgramLauncher &launcher) { launcher_ = &launcher; }
 
     CommandFlow &flow() { return *flow_; }
     bool commandRunning() const;
@@ -106,6 +117,18 @@ private:
     void Command9_Click();                  // "Read DLL Version"
     void Command12_Click();                 // "Read GPS UTC Time"
     void Command13_Click();                 // "Durchsuchen"
+    void Command5_Click();                  // "LOG Auslesen"
+    void Command14_Click(const trk7700::client::ReadoutFiles &files);  // conversion step of a readout
+    void Command4_Click();                  // "Daten im Wayfolk löschen"
+    void Command8_Click();                  // "Einstellungen speichern"
+    // The files of a readout from the folder field, Check7 and the stamp in Label29.
+    trk7700::client::ReadoutFiles readoutFilesNow() const;
+    void conversionDone(const trk7700::client::ReadoutFiles &files,
+                        const trk7700::client::ConversionOutcome &outcome);
+    void startGpsBabel(const trk7700::client::ReadoutFiles &files);
+    // For a call of unknown length: a busy bar, and the status text with the
+    // time elapsed since now, refreshed while the call runs.
+    std::function<void()> showElapsedWhile(const QString &what);
     void enableDeviceCommands();
     void showConnectedColours();
     void selectFoundPort(int32_t comNumber);
@@ -113,6 +136,10 @@ private:
     void connectSettingsPage();
 
     UserDialogs &dialogs_;
+    std::unique_ptr<trk7700::client::DetachedLauncher> detachedLauncher_;
+    trk7700::client::ProgramLauncher *launcher_;
+    // Runs from the start of a readout until its end, for the time it took.
+    QElapsedTimer readoutClock_;
     CommandFlow *flow_;
     StatusLine *statusLine_ = nullptr;
     QPixmap releasedFace_, pressedFace_;

@@ -23,16 +23,26 @@ QString StatusLine::text() const { return label_->text(); }
 
 void StatusLine::setText(const QString &text) { label_->setText(text); }
 
-void StatusLine::setProgress(int percent)
+void StatusLine::setProgress(int percent, const QString &barText)
 {
     if (percent < 0 || percent > 100) {
         bar_->hide();
         return;
     }
+    bar_->setRange(0, 100);
     bar_->setValue(percent);
+    bar_->setFormat(barText.isEmpty() ? QStringLiteral("%p%") : barText);
     bar_->show();
 }
 
-int StatusLine::progress() const { return bar_->isHidden() ? -1 : bar_->value(); }
+int StatusLine::progress() const { return bar_->isHidden() || busy() ? -1 : bar_->value(); }
+
+void StatusLine::setBusy()
+{
+    bar_->setRange(0, 0);
+    bar_->show();
+}
+
+bool StatusLine::busy() const { return !bar_->isHidden() && bar_->maximum() == 0; }
 
 }  // namespace wayfolk

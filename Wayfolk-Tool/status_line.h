@@ -14,9 +14,13 @@ public:
     explicit StatusLine(QWidget *parent = nullptr);
 
     QString text() const;
-    // percent 0..100 shows the bar, anything else hides it.
-    void setProgress(int percent);
-    int progress() const;  // -1 while hidden
+    // percent 0..100 shows the bar, anything else hides it. The bar's text is
+    // barText with %p standing for the percentage, "%p%" when empty.
+    void setProgress(int percent, const QString &barText = QString());
+    int progress() const;  // -1 while hidden or busy
+    // A bar without a measure, for a wait of unknown length.
+    void setBusy();
+    bool busy() const;
 
 public slots:
     void setText(const QString &text);

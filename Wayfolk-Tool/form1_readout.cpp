@@ -1,0 +1,205 @@
+// The log readout "LOG Auslesen" with its conversion step (the hidden
+// Command14) and the erase "Daten im Wayfolk löschen". The download takes
+// minutes: the status line shows the bytes received, the time elapsed and an
+// estimate of the time left.
+#include "binding/result_text.h"
+#include "command_flow.h"
+#include "conversion/readout_progress.h"
+#include "conversion/track_conversion.h"
+#include "form1.h"
+#include "status_line.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace wayfolk {
+
+using trk7700::client::ConversionOutcome;
+using trk7700::client::LinkCall;
+using trk7700::client::ReadoutFiles;
+using Binding = CommandFlow::Binding;
+
+namespace {
+
+// A check box counts only when checked; grey does not.
+bool isSet(const QCheckBox *box) { return box->checkState() == Qt::Checked; }
+
+QString shown(const std::string &path) { return QFile::decodeName(path.c_str()); }
+
+QString duration(double seconds) { return QString::fromStdString(trk7700::client::formatDuration(seconds)); }
+
+QString megabytes(uint64_t bytes)
+{
+    return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1).replace('.', ',');
+}
+
+// The download as seen from the window: "DB.sr" grows while the bytes come,
+// stays full while the library orders the records, and is gone once it writes
+// the text file.
+struct DownloadWatch {
+    std::string rawFile;  // absolute: the library moves the current directory meanwhile
+    QElapsedTimer clock;
+    bool rawFileSeen = false;
+};
+
+void showDownloadProgress(StatusLine &status, DownloadWatch &watch)
+{
+    using trk7700::client::kLogImageBytes;
+    const double elapsed = watch.clock.elapsed() / 1000.0;
+    std::error_code error;
+    const auto size = std::filesystem::file_size(watch.rawFile, error);
+    if (!error) {
+        watch.rawFileSeen = true;
+        const uint64_t received = std::min<uint64_t>(size, kLogImageBytes);
+        const int percent = static_cast<int>(received * 100 / kLogImageBytes);
+        status.setProgress(percent,
+                           QStringLiteral("%p % · %1 von %2 MB").arg(megabytes(received), megabytes(kLogImageBytes)));
+        if (received < kLogImageBytes) {
+            const double left = trk7700::client::estimateSecondsLeft(received, kLogImageBytes, elapsed);
+            const QString since = duration(elapsed);
+            status.setText(left < 0 ? QStringLiteral("Lese Log... %1").arg(since)
+                                    : QStringLiteral("Lese Log... %1, noch etwa %2").arg(since, duration(left)));
+        } else {
+            status.setText(QStringLiteral("Ordne die Aufzeichnungen... %1").arg(duration(elapsed)));
+        }
+    } else if (watch.rawFileSeen) {
+        status.setProgress(100);
+        status.setText(QStringLiteral("Schreibe die Textdatei... %1").arg(duration(elapsed)));
+    } else {
+        status.setProgress(0);
+        status.setText(QStringLiteral("Warte auf den Logger... %1").arg(duration(elapsed)));
+    }
+}
+
+}  // namespace
+
+ReadoutFiles Form1::readoutFilesNow() const
+{
+    const QString stamp = isSet(Check7) ? Label29->text() : QString();
+    return trk7700::client::readoutFiles(QFile::encodeName(Text1->text()).toStdString(),
+                                         QFile::encodeName(stamp).toStdString());
+}
+
+// The readout. Its files are fixed here: the window stays usable during the
+// download, and a folder or date option changed meanwhile must not send the
+// conversion to other files than the library writes.
+void Form1::Command5_Click()
+{
+    Label29->setText(QString::fromStdString(trk7700::client::makeDateStampNow()));
+    const ReadoutFiles files = readoutFilesNow();
+    auto watch = std::make_shared<DownloadWatch>();
+    watch->rawFile = trk7700::client::rawLogFile(files);
+    // The library makes only the last folder of the path and, failing that,
+    // writes into the tool's own folder: the whole path is made here first.
+    const QString folder = QFileInfo(shown(watch->rawFile)).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        message(QStringLiteral("Der Ordner %1 kann nicht angelegt werden. Es wurde nichts ausgelesen.").arg(folder));
+        return;
+    }
+    watch->clock.start();
+    readoutClock_.start();
+    statusLine_->setProgress(0);
+    const int32_t port = ComPort;
+    flow_->call<LinkCall>(
+        QStringLiteral("Warte auf den Logger..."),
+        [port, path = files.trackText](Binding &library) { return library.dumpDb(port, path); },
+        [this, files](const LinkCall &call) {
+            statusLine_->setProgress(-1);
+            if (!call.made()) return;  // the flow has told why
+            // A failed download leaves no text file of this readout: whatever
+            // lies there under its name is older and is not converted.
+            if (call.result != return_dump_db_successful) {
+                readoutClock_.invalidate();
+                message(QString::fromStdString(trk7700::client::resultText(call.result)));
+                return;
+            }
+            Command14_Click(files);
+        },
+        [this, watch] { showDownloadProgress(*statusLine_, *watch); });
+}
+
+// The conversion step: the NMEA files on the worker thread (a full log has
+// half a million lines), then GPSBabel for each checked format.
+void Form1::Command14_Click(const ReadoutFiles &files)
+{
+    const bool perMark = isSet(Check8);
+    if (!flow_->closing()) statusLine_->setBusy();
+    flow_->call<ConversionOutcome>(
+        QStringLiteral("Schreibe die NMEA-Dateien..."),
+        [files, perMark](Binding &) { return trk7700::client::convertTrackText(files, perMark); },
+        [this, files](const ConversionOutcome &outcome) { conversionDone(files, outcome); });
+}
+
+void Form1::conversionDone(const ReadoutFiles &files, const ConversionOutcome &outcome)
+{
+    statusLine_->setProgress(-1);
+    using Failure = ConversionOutcome::Failure;
+    switch (outcome.failure) {
+    case Failure::none: break;
+    case Failure::trackTextMissing:
+        message(QStringLiteral("Die Textdatei %1 ist nicht vorhanden. Es wurde nichts umgewandelt.")
+                    .arg(shown(outcome.failedPath)));
+        readoutClock_.invalidate();
+        return;
+    case Failure::nmeaNotWritable:
+    case Failure::markFileNotWritable:
+        message(QStringLiteral("Die Datei %1 kann nicht geschrieben werden. Bitte Ordner und freien Platz prüfen.")
+                    .arg(shown(outcome.failedPath)));
+        readoutClock_.invalidate();
+        return;
+    }
+    startGpsBabel(files);
+    const QString points = QStringLiteral("Fertig ausgelesen: %1 Punkte").arg(outcome.sentenceLines / 2);
+    statusLine_->setText(readoutClock_.isValid()
+                             ? QStringLiteral("%1 in %2").arg(points, duration(readoutClock_.elapsed() / 1000.0))
+                             : points);
+    readoutClock_.invalidate();
+    message(QStringLiteral("Fertig ausgelesen"));
+}
+
+// Started and left to run; the files appear in the folder when it is done.
+// A program that cannot be started is told once, not once per format.
+void Form1::startGpsBabel(const ReadoutFiles &files)
+{
+    trk7700::client::ExportOptions options;
+    options.kml = isSet(Check2);
+    options.plt = isSet(Check3);
+    options.gpx = isSet(Check4);
+    bool told = false;
+    for (const auto &run : trk7700::client::gpsBabelRuns(files, options)) {
+        std::string error;
+        if (launcher_->startDetached(trk7700::client::kGpsBabelProgram, run.arguments, error) || told) continue;
+        told = true;
+        message(QStringLiteral("Das Programm \"%1\" (GPSBabel) kann nicht gestartet werden, daher entstehen keine "
+                               "KML-, PLT- oder GPX-Dateien. Bitte das Debian-Paket \"%2\" installieren "
+                               "(sudo apt install %2).")
+                    .arg(QString::fromLatin1(trk7700::client::kGpsBabelProgram),
+                         QString::fromLatin1(trk7700::client::kGpsBabelPackage)));
+    }
+}
+
+void Form1::Command4_Click()
+{
+    const int32_t port = ComPort;
+    flow_->call<LinkCall>(
+        QStringLiteral("Lösche Daten im Wayfolk..."), [port](Binding &library) { return library.eraseAllDb(port); },
+        [this](const LinkCall &call) {
+            statusLine_->setProgress(-1);
+            switch (call.result) {
+            case return_erase_db_successful: message(QStringLiteral("Daten im Wayfolk erfolgreich gelöscht")); break;
+            case return_not_dump_mode: message(QStringLiteral("Nicht verbunden")); break;
+            case return_device_time_out: message(QStringLiteral("Wayfolk Antwortet nicht")); break;
+            default: break;
+            }
+        },
+        showElapsedWhile(QStringLiteral("Lösche Daten im Wayfolk...")));
+}
+
+}  // namespace wayfolk
