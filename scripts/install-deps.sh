@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick xdotool
   gpsbabel espeak-ng sox
 )
 
