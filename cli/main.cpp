@@ -314,6 +314,11 @@ int commandDownload(const std::string &port, const std::vector<std::string> &arg
     options.kml = a.has("--kml");
     options.plt = a.has("--plt");
     options.gpx = a.has("--gpx");
+    // The library makes only the last folder of the path and otherwise quietly
+    // writes into the current directory: the whole folder is made here first.
+    std::error_code made;
+    fs::create_directories(folder, made);
+    if (made || !fs::is_directory(folder)) return fail("cannot create the folder " + folder + ": " + made.message());
 
     Connection connection(port);
     if (!connection.open()) return kExitFailed;

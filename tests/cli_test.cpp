@@ -60,7 +60,7 @@ TEST_F(CommandLineTest, DownloadWithEveryFormatMatchesTheLoggersLog)
 {
     const auto log = sim::generateLog(sim::LogShape::marks, 7);
     logger->withState([&](sim::DeviceState &s) { s.logImage = log.image; });
-    const auto out = dir / "out";
+    const auto out = dir / "new" / "nested" / "out";  // made whole, not only its last folder
 
     const CommandRun run = trk7700("--port 3 download " + quoted(out.string()) + " --kml --plt --gpx --per-mark");
     ASSERT_EQ(run.exitCode, 0) << run.err;
