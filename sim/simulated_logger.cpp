@@ -313,6 +313,29 @@ void SimulatedLogger::run()
                 if (has(FaultKind::noEndMarker)) continue;
                 auto bytes = part.bytes;
                 if (has(FaultKind::noTerminatingZero)) bytes.pop_back();
+                // A reply that is the end marker alone (the erase's) suffers a
+                // stall, a hang-up or a cut inside the marker.
+                if (payloadTotal == 0) {
+                    const FaultKind insideKinds[] = {FaultKind::shortReply, FaultKind::hangup, FaultKind::stall};
+                    const auto inside = std::find_if(std::begin(insideKinds), std::end(insideKinds), has);
+                    if (inside != std::end(insideKinds)) {
+                        const Fault &f = find(*inside);
+                        const auto at = static_cast<long>(f.atByte != 0 ? std::min(f.atByte, bytes.size())
+                                                                        : bytes.size() / 2);
+                        queue(Chunk {std::vector<uint8_t>(bytes.begin(), bytes.begin() + at), 0, part.pauseBeforeMs});
+                        if (*inside == FaultKind::stall) {
+                            queue(Chunk {std::vector<uint8_t>(bytes.begin() + at, bytes.end()), 0, f.pauseMs});
+                            continue;
+                        }
+                        if (*inside == FaultKind::hangup) {
+                            Chunk h;
+                            h.hangup = true;
+                            h.pauseBeforeMs = f.pauseMs;
+                            queue(std::move(h));
+                        }
+                        return;
+                    }
+                }
                 if (has(FaultKind::splitEndMarker)) {
                     queue(Chunk {std::vector<uint8_t>(bytes.begin(), bytes.begin() + 10), 0, part.pauseBeforeMs});
                     queue(Chunk {std::vector<uint8_t>(bytes.begin() + 10, bytes.end()), 0,
@@ -365,6 +388,7 @@ void SimulatedLogger::run()
             if (hangupHere) {
                 Chunk h;
                 h.hangup = true;
+                h.pauseBeforeMs = find(FaultKind::hangup).pauseMs;
                 queue(std::move(h));
                 return;
             }
@@ -545,17 +569,15 @@ void SimulatedLogger::run()
 
     std::vector<uint8_t> readBuffer(4096);
     while (!stopping_) {
-        Clock::time_point wakeAt = Clock::now() + std::chrono::milliseconds(50);
+        // Until an opener is seen, look often: the master tells an open only by
+        // no longer reporting a hang-up, and the banner is due within milliseconds.
+        Clock::time_point wakeAt = Clock::now() + std::chrono::milliseconds(slaveOpen_ ? 50 : 1);
         bool wantWrite = false;
         {
             std::lock_guard guard(d.lock);
             // Drive the output queue.
             while (!d.output.empty() && slaveOpen_) {
                 Chunk &c = d.output.front();
-                if (c.hangup) {
-                    hangUp();
-                    break;
-                }
                 if (!c.pauseDone) {
                     c.pauseDone = true;
                     c.notBefore = Clock::now() + std::chrono::milliseconds(c.pauseBeforeMs);
@@ -564,6 +586,10 @@ void SimulatedLogger::run()
                 const auto now = Clock::now();
                 if (now < c.notBefore) {
                     wakeAt = std::min(wakeAt, c.notBefore);
+                    break;
+                }
+                if (c.hangup) {
+                    hangUp();
                     break;
                 }
                 if (c.offset >= c.data.size()) {

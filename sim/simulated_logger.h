@@ -54,6 +54,8 @@ enum class FaultTarget : int {
 
 enum class FaultKind {
     silence,            // the reply is not sent at all
+    // stall, hangup and shortReply strike inside the end marker of a reply
+    // that is the end marker alone (the erase's)
     stall,              // a pause of pauseMs at byte atByte of the reply's payload
     hangup,             // the device vanishes at byte atByte (the port then fails)
     garbage,            // garbageCount stray bytes before the reply
@@ -72,7 +74,8 @@ struct Fault {
     FaultKind kind;
     int target = static_cast<int>(FaultTarget::anyReply);
     size_t atByte = 0;       // for stall, hangup, shortReply; 0 means the middle
-    int pauseMs = 300;       // for stall, splitEndMarker and lateReply
+    int pauseMs = 300;       // for stall, splitEndMarker and lateReply; for hangup the time
+                             // between the last byte and the hang-up (bytes still unread then are lost)
     size_t garbageCount = 7;
 };
 
