@@ -155,6 +155,9 @@ void loggerSeeds(const std::vector<uint8_t> &drive)
     seed("logger_replies", "settings-read", op(6) + sent(settings) + marker);
     seed("logger_replies", "settings-read-short", op(6) + sent(settings.substr(0, 20)) + kPause + marker);
     seed("logger_replies", "information", op(7) + sent(information) + sent(Bytes(16, '\0')) + marker);
+    // The marker without its zero byte behind a trailer that ends in one: no success.
+    seed("logger_replies", "information-marker-without-zero",
+         op(7) + sent(information) + sent(Bytes(16, '\0')) + sent("QZ Update Over"));
     seed("logger_replies", "information-then-settings", op(7, 6) + sent(information) + sent(Bytes(16, '\0')) +
                                                             marker + sent(settings) + marker);
     seed("logger_replies", "gps", op(8) + sent(gps));

@@ -134,6 +134,10 @@ bool waitEndMarker(int tickLimit)
 {
     serial::TickCount ticks(tickLimit);
     for (;;) {
+        // A short read must not be completed into a marker by bytes of an
+        // earlier reply still in the buffer (a marker without its zero byte
+        // behind a reply that ended in one).
+        std::memset(ioBuffer, 0xFF, kEndMarkerSize);
         const int count = serial::readSome(ioBuffer, kEndMarkerSize);
         if (count > 0 && std::memcmp(ioBuffer, kEndMarker, kEndMarkerSize) == 0) return true;
         if (ticks.expiredAfterPoll()) return false;
