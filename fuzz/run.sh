@@ -27,6 +27,10 @@ else
   selected=$1
 fi
 
+command -v clang++ >/dev/null || {
+  echo "fuzz/run.sh needs clang with libFuzzer (Debian: apt-get install clang libclang-rt-14-dev)" >&2
+  exit 2
+}
 build=${TRK_FUZZ_BUILD:-build-fuzz}
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 cmake -S . -B "$build" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
