@@ -21,4 +21,5 @@ echo "== plain build =="
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== sanitizer build (ASan + UBSan) =="
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+LSAN_OPTIONS=suppressions="$PWD/scripts/lsan-suppressions.txt" \
   run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DTRK_SANITIZE=ON -DTRK_BUILD_BENCH=OFF
