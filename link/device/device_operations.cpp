@@ -3,6 +3,7 @@
 #include "TRK7700_DLL.h"
 #include "device/firmware_image.h"
 #include "dumpmode/dump_mode.h"
+#include "frame/step_result.h"
 #include "serial/serial_link.h"
 #include "serial/tick_count.h"
 #include "settings/image_upload.h"
@@ -102,7 +103,7 @@ int32_t firmwareUpgrade(const char *imageFolder)
     // Unlike the settings write, the logger is asked for before any file work.
     if (!dumpmode::inDumpMode) return return_not_dump_mode;
     FirmwareImage image;
-    if (const int32_t loaded = loadFirmwareImage(imageFolder, image); loaded != 1) return loaded;
+    if (const int32_t loaded = loadFirmwareImage(imageFolder, image); loaded != kStepSucceeded) return loaded;
     switch (settings::uploadImage(dumpmode::CMD_UPLOAD_FIRMWARE, image.plain, image.uploadChecksum,
                                   settings::AfterEndMarker::settle)) {
     case settings::UploadVerdict::checksumError: return return_device_checksum_error;
@@ -118,7 +119,7 @@ int32_t firmwareUpgrade(const char *imageFolder)
 int32_t readBinFileFirmwareVersion(char *version, const char *imageFolder)
 {
     FirmwareImage image;
-    if (const int32_t loaded = loadFirmwareImage(imageFolder, image); loaded != 1) return loaded;
+    if (const int32_t loaded = loadFirmwareImage(imageFolder, image); loaded != kStepSucceeded) return loaded;
     if (version != nullptr) {
         std::memset(version, 0, 4);
         copyText(version, image.version);

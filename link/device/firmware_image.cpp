@@ -1,6 +1,7 @@
 #include "device/firmware_image.h"
 
 #include "TRK7700_DLL.h"
+#include "frame/step_result.h"
 #include "frame/work_folder.h"
 #include "settings/image_upload.h"
 
@@ -13,7 +14,6 @@
 namespace trk7700::device {
 namespace {
 
-constexpr int32_t kOk = 1;
 
 struct FileCloser {
     void operator()(std::FILE *file) const { std::fclose(file); }
@@ -46,7 +46,7 @@ int32_t readImageFile(std::vector<uint8_t> &bytes)
     }
     // A file that shrank since it was measured is not the right size either.
     if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) return return_bin_file_size_error;
-    return kOk;
+    return kStepSucceeded;
 }
 
 uint16_t plainSum(const std::vector<uint8_t> &bytes)
@@ -78,7 +78,7 @@ int32_t loadFirmwareImage(const char *folder, FirmwareImage &image)
     {
         const frame::SavedDirectoryGuard restoreDirectory;
         if (frame::enterWorkFolder(folder, frame::FolderMode::folder) != 0) return return_error_bin_file_path;
-        if (const int32_t read = readImageFile(bytes); read != kOk) return read;
+        if (const int32_t read = readImageFile(bytes); read != kStepSucceeded) return read;
     }
     // Checked as stored, before unscrambling.
     if (std::memcmp(bytes.data() + kIdentificationOffset, kIdentification, sizeof kIdentification) != 0)
@@ -92,7 +92,7 @@ int32_t loadFirmwareImage(const char *folder, FirmwareImage &image)
     image.version = versionText((versionByte >> 3) & 7, versionByte & 7);
     image.uploadChecksum = settings::xorChecksum(bytes.data(), kUploadChecksumCoverage);
     image.plain = std::move(bytes);
-    return kOk;
+    return kStepSucceeded;
 }
 
 }  // namespace trk7700::device

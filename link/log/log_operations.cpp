@@ -1,6 +1,8 @@
 #include "log/log_operations.h"
 
+#include "TRK7700_DLL.h"
 #include "dumpmode/dump_mode.h"
+#include "frame/step_result.h"
 #include "frame/work_folder.h"
 #include "log/log_image.h"
 #include "log/track_text.h"
@@ -21,10 +23,10 @@ constexpr int kStreamTickLimit = 2;
 int downloadLogImage()
 {
     FILE *raw = std::fopen(kRawLogFile, "wb");
-    if (raw == nullptr) return 6;
+    if (raw == nullptr) return return_can_not_create_db_file;
     if (!dumpmode::sendCommand(dumpmode::CMD_DUMP_LOG)) {
         std::fclose(raw);
-        return 12;
+        return return_device_time_out;
     }
 
     // Exactly the bytes received, until the whole image is in; reads may be
@@ -49,8 +51,8 @@ int downloadLogImage()
     }
     const bool markerCame = complete && dumpmode::waitEndMarker(kStreamTickLimit);
     written = std::fclose(raw) == 0 && written;
-    if (!written) return 6;
-    return markerCame ? 1 : 12;
+    if (!written) return return_can_not_create_db_file;
+    return markerCame ? kStepSucceeded : return_device_time_out;
 }
 
 int eraseTickLimit(int32_t memorySize)
@@ -66,35 +68,35 @@ int eraseTickLimit(int32_t memorySize)
 int eraseLog()
 {
     const int32_t size = dumpmode::queryMemorySize();
-    if (!dumpmode::sendCommand(dumpmode::CMD_ERASE_LOG)) return 12;
-    return dumpmode::waitEndMarker(eraseTickLimit(size)) ? 1 : 12;
+    if (!dumpmode::sendCommand(dumpmode::CMD_ERASE_LOG)) return return_device_time_out;
+    return dumpmode::waitEndMarker(eraseTickLimit(size)) ? kStepSucceeded : return_device_time_out;
 }
 
 int32_t dumpDb(const char *textFilePath)
 {
-    if (!dumpmode::inDumpMode) return 26;
+    if (!dumpmode::inDumpMode) return return_not_dump_mode;
     if (frame::enterWorkFolder(textFilePath, frame::FolderMode::file) != 0) {
         frame::restoreSavedDirectory();
-        return 6;
+        return return_can_not_create_db_file;
     }
     frame::SavedDirectoryGuard restoreDirectory;
 
     const int downloaded = downloadLogImage();
-    if (downloaded != 1) return downloaded;
+    if (downloaded != kStepSucceeded) return downloaded;
     const uint8_t sorted = SortLogImage();
-    if (sorted != 1) return sorted;
+    if (sorted != kStepSucceeded) return sorted;
     std::remove(kRawLogFile);
     const uint8_t exported = ExportTrackText();
-    if (exported != 1) return exported;
+    if (exported != kStepSucceeded) return exported;
     std::remove(kSortedLogFile);
     std::remove(kTrackTempFile);
-    return 2;
+    return return_dump_db_successful;
 }
 
 int32_t eraseAllDb()
 {
-    if (!dumpmode::inDumpMode) return 26;
-    return eraseLog() == 1 ? 13 : 12;
+    if (!dumpmode::inDumpMode) return return_not_dump_mode;
+    return eraseLog() == kStepSucceeded ? return_erase_db_successful : return_device_time_out;
 }
 
 }  // namespace trk7700::log

@@ -2,6 +2,7 @@
 
 #include "TRK7700_DLL.h"
 #include "dumpmode/dump_mode.h"
+#include "frame/step_result.h"
 #include "frame/work_folder.h"
 #include "serial/serial_link.h"
 #include "settings/image_upload.h"
@@ -15,7 +16,6 @@
 namespace trk7700::settings {
 namespace {
 
-constexpr int32_t kOk = 1;
 constexpr uint32_t kMaxTimeInterval = 3600;
 constexpr uint32_t kMaxDisplacementInterval = 3000;
 constexpr uint8_t kMaxMinSpeed = 20;
@@ -38,7 +38,7 @@ int32_t validate(uint32_t timeInterval, uint32_t displacementInterval, uint8_t m
     if (isSet(displacementInterval) && displacementInterval > kMaxDisplacementInterval)
         return return_displacementinterval_over_3000meter_error;
     if (minSpeed > kMaxMinSpeed) return return_log_min_speed_over_20_knot_error;
-    return kOk;
+    return kStepSucceeded;
 }
 
 void putLittleEndian32(uint8_t *at, uint32_t value)
@@ -87,7 +87,7 @@ SettingsRecord buildSettingsRecord(uint32_t timeInterval, uint32_t displacementI
 int32_t settingDevice(uint32_t timeInterval, uint32_t displacementInterval, uint8_t vibration,
                       uint8_t tag, const char *waveFolder, uint8_t minSpeed)
 {
-    if (const int32_t checked = validate(timeInterval, displacementInterval, minSpeed); checked != kOk)
+    if (const int32_t checked = validate(timeInterval, displacementInterval, minSpeed); checked != kStepSucceeded)
         return checked;
     const SettingsRecord record = buildSettingsRecord(timeInterval, displacementInterval, vibration, tag, minSpeed);
 
@@ -95,7 +95,7 @@ int32_t settingDevice(uint32_t timeInterval, uint32_t displacementInterval, uint
     {
         const frame::SavedDirectoryGuard restoreDirectory;
         if (frame::enterWorkFolder(waveFolder, frame::FolderMode::folder) != 0) return return_error_wave_file_path;
-        if (const int32_t read = readWaveData(waveData); read != kOk) return read;
+        if (const int32_t read = readWaveData(waveData); read != kStepSucceeded) return read;
     }
     // The wave files are checked even without a logger; the logger only now.
     if (!dumpmode::inDumpMode) return return_not_dump_mode;

@@ -1,5 +1,8 @@
 #include "settings/voice_prompts.h"
 
+#include "TRK7700_DLL.h"
+#include "frame/step_result.h"
+
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -7,11 +10,6 @@
 
 namespace trk7700::settings {
 namespace {
-
-constexpr int32_t kOk = 1;
-constexpr int32_t kNoMemory = 5;
-constexpr int32_t kIncomplete = 16;
-constexpr int32_t kTooLarge = 17;
 
 struct FileCloser {
     void operator()(std::FILE *file) const { std::fclose(file); }
@@ -27,20 +25,20 @@ int32_t readWaveData(std::vector<uint8_t> &waveData)
         const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(name, "rb"));
         // A folder of that name opens on Linux but is no sound file.
         struct stat info {};
-        if (!file || ::fstat(::fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return kIncomplete;
+        if (!file || ::fstat(::fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return return_uncompleted_wave_files;
         const auto size = static_cast<uint64_t>(info.st_size);
         total += size;
         // Checked before the file is read, so that a huge file costs no memory.
-        if (total >= kWaveDataLimit) return kTooLarge;
+        if (total >= kWaveDataLimit) return return_file_size_over_128K_bytes;
         const size_t start = waveData.size();
         try {
             waveData.resize(start + size);
         } catch (const std::bad_alloc &) {
-            return kNoMemory;
+            return return_pc_not_enough_memory;
         }
-        if (size > 0 && std::fread(waveData.data() + start, 1, size, file.get()) != size) return kIncomplete;
+        if (size > 0 && std::fread(waveData.data() + start, 1, size, file.get()) != size) return return_uncompleted_wave_files;
     }
-    return kOk;
+    return kStepSucceeded;
 }
 
 }  // namespace trk7700::settings
