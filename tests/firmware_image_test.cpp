@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -30,11 +31,10 @@ class FirmwareImageTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        previous = fs::current_path();
-        fs::current_path(dir.path());
+        inTempDir.emplace(dir.path());
         start = fs::current_path();
     }
-    void TearDown() override { fs::current_path(previous); }
+    void TearDown() override { inTempDir.reset(); }
 
     int32_t readVersion(char *version, const std::string &folder)
     {
@@ -44,7 +44,7 @@ protected:
     }
 
     TempDir dir;
-    fs::path previous;
+    std::optional<ScopedCurrentDirectory> inTempDir;
     fs::path start;
 };
 

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -36,8 +37,7 @@ protected:
     void SetUp() override
     {
         DeviceTest::SetUp();
-        previous = fs::current_path();
-        fs::current_path(dir.path());
+        inTempDir.emplace(dir.path());
         start = fs::current_path();
         for (const char *name : {"battery_low.wav", "BT_close.wav", "BT_open.wav", "Error_Beep.wav", "GPS_search.wav",
                                  "GPS_search_finished.wav", "OK_Beep.wav", "OK1_Beep.wav"}) {
@@ -47,7 +47,7 @@ protected:
     }
     void TearDown() override
     {
-        fs::current_path(previous);
+        inTempDir.reset();
         DeviceTest::TearDown();
     }
 
@@ -83,7 +83,7 @@ protected:
         EXPECT_EQ(fs::current_path(), start);
     }
 
-    fs::path previous;
+    std::optional<ScopedCurrentDirectory> inTempDir;
     fs::path start;
 };
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -77,15 +78,14 @@ protected:
     void SetUp() override
     {
         DeviceTest::SetUp();
-        previous = fs::current_path();
-        fs::current_path(dir.path());
+        inTempDir.emplace(dir.path());
         start = fs::current_path();
         piecesSeen.clear();
     }
     void TearDown() override
     {
         settings::setPieceObserverForTesting(nullptr);
-        fs::current_path(previous);
+        inTempDir.reset();
         DeviceTest::TearDown();
     }
 
@@ -104,7 +104,7 @@ protected:
         return {};
     }
 
-    fs::path previous;
+    std::optional<ScopedCurrentDirectory> inTempDir;
     fs::path start;
 };
 

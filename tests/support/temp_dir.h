@@ -19,6 +19,26 @@ private:
     std::filesystem::path path_;
 };
 
+// Makes a folder the current directory for its lifetime, then restores the
+// one that was current before.
+class ScopedCurrentDirectory {
+public:
+    explicit ScopedCurrentDirectory(const std::filesystem::path &folder) : previous_(std::filesystem::current_path())
+    {
+        std::filesystem::current_path(folder);
+    }
+    ~ScopedCurrentDirectory()
+    {
+        std::error_code ec;
+        std::filesystem::current_path(previous_, ec);
+    }
+    ScopedCurrentDirectory(const ScopedCurrentDirectory &) = delete;
+    ScopedCurrentDirectory &operator=(const ScopedCurrentDirectory &) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
 // The whole content of a file, or empty when it cannot be read.
 std::string readFile(const std::filesystem::path &path);
 void writeFile(const std::filesystem::path &path, const std::string &content);
