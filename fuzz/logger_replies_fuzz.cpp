@@ -17,11 +17,12 @@
 //   0xF5..0xFF     the end: nothing more comes
 //
 // Checked after every operation: its result is one it may give; success only
-// when the replies it needs came whole (an end marker whole in one read, the
-// whole log image, a ready reply of ten bytes); the values handed out are
-// those of the replies; dump mode and the port as the result says; the
-// current directory as before; an earlier track text kept unless the readout
-// succeeded.
+// when the replies it needs came whole and in place (the end marker directly
+// behind the whole log image, behind the settings record, at most 16 bytes
+// behind the device information; a ready reply of ten bytes); the values
+// handed out are those of the replies; dump mode and the port as the result
+// says, and closed after a hang-up; the current directory as before; an
+// earlier track text kept unless the readout succeeded.
 #include "TRK7700_DLL.h"
 #include "device/device_operations.h"
 #include "dumpmode/dump_mode.h"
@@ -64,6 +65,7 @@ public:
     ScriptedLogger(const uint8_t *script, size_t size) : script_(script), size_(size) {}
 
     bool accepts(int comNumber) override { return comNumber == kCom || comNumber == kSecondCom; }
+    bool hungUp() override { return hungUp_; }
 
     int read(uint8_t *destination, int count) override
     {
@@ -80,6 +82,8 @@ public:
             if (!startSegment()) break;
         }
         if (got > 0) {
+            const size_t keep = std::min(static_cast<size_t>(got), kStreamLimit - std::min(kStreamLimit, allSinceWrite.size()));
+            allSinceWrite.append(reinterpret_cast<const char *>(destination), keep);
             readsSinceWrite.emplace_back(reinterpret_cast<const char *>(destination),
                                          std::min<size_t>(static_cast<size_t>(got), 80));
             bytesSinceWrite += static_cast<size_t>(got);
@@ -97,6 +101,7 @@ public:
         }
         lastWrite.assign(reinterpret_cast<const char *>(source), static_cast<size_t>(count));
         readsSinceWrite.clear();
+        allSinceWrite.clear();
         bytesSinceWrite = 0;
         lastReadWasMarker = false;
         return true;
@@ -105,6 +110,7 @@ public:
     // What the library made of the replies, for the checks.
     std::string lastWrite;
     std::vector<std::string> readsSinceWrite;  // the reads that brought bytes, each cut at 80 bytes
+    std::string allSinceWrite;                 // every byte read since the last write
     size_t bytesSinceWrite = 0;
     bool lastReadWasMarker = false;  // the last read that brought bytes began with the whole end marker
     bool writeFailed = false;        // since the operation began
@@ -227,6 +233,19 @@ std::string firstReply(const ScriptedLogger &logger, size_t size)
     return reply;
 }
 
+// Where the first end marker begins among the bytes read since the request,
+// or npos.
+size_t markerPosition(const ScriptedLogger &logger) { return logger.allSinceWrite.find(kEndMarker); }
+
+// The reply's payload as the library must have taken it: the bytes before the
+// marker, then 0xFF for whatever a short reply left out.
+std::string payloadBeforeMarker(const ScriptedLogger &logger, size_t size)
+{
+    std::string payload = logger.allSinceWrite.substr(0, markerPosition(logger));
+    payload.resize(std::max(payload.size(), size), '\xFF');
+    return payload;
+}
+
 int32_t enter(ScriptedLogger &logger, bool byScan)
 {
     const bool wasOpen = dumpmode::inDumpMode;
@@ -260,7 +279,9 @@ int32_t dump(ScriptedLogger &logger)
         return result;
     }
     FUZZ_CHECK(logger.lastWrite == commandBytes(dumpmode::CMD_DUMP_LOG));
-    FUZZ_CHECK(logger.lastReadWasMarker && logger.bytesSinceWrite >= log::kLogImageSize + 15);
+    // The marker directly behind the whole image: stray bytes would have shifted it.
+    FUZZ_CHECK(logger.allSinceWrite.size() >= log::kLogImageSize + 15 &&
+               logger.allSinceWrite.compare(log::kLogImageSize, 15, kEndMarker) == 0);
     const std::string headers = std::string(log::kGgaHeaderLine) + log::kRmcHeaderLine;
     FUZZ_CHECK(track.compare(0, headers.size(), headers) == 0);
     for (const char *gone : {log::kRawLogFile, log::kSortedLogFile, log::kTrackTempFile, log::kTrackNewFile})
@@ -272,7 +293,8 @@ int32_t erase(ScriptedLogger &logger)
 {
     const int32_t result = QZ_TRK7700_ERASE_All_DB(kCom);
     FUZZ_CHECK(result == 12 || result == 13 || result == 26);
-    if (result == 13) FUZZ_CHECK(logger.lastReadWasMarker && logger.lastWrite == commandBytes(dumpmode::CMD_ERASE_LOG));
+    if (result == 13)
+        FUZZ_CHECK(markerPosition(logger) != std::string::npos && logger.lastWrite == commandBytes(dumpmode::CMD_ERASE_LOG));
     return result;
 }
 
@@ -298,8 +320,9 @@ int32_t readSettings(ScriptedLogger &logger)
         FUZZ_CHECK(time == -7 && distance == -7 && vibration == 7 && tag == 7 && minSpeed == 7);
         return result;
     }
-    FUZZ_CHECK(logger.lastWrite == commandBytes(dumpmode::CMD_READ_SETTINGS) && logger.lastReadWasMarker);
-    const std::string record = firstReply(logger, 26);
+    // The marker directly behind a record of at most 256 bytes.
+    FUZZ_CHECK(logger.lastWrite == commandBytes(dumpmode::CMD_READ_SETTINGS) && markerPosition(logger) <= 256);
+    const std::string record = payloadBeforeMarker(logger, 26);
     const uint32_t t = littleEndian32(record, 0), d = littleEndian32(record, 4);
     FUZZ_CHECK(time == (t != 0xFFFFFFFF ? static_cast<int32_t>(t) : -1));
     FUZZ_CHECK(distance == (t != 0xFFFFFFFF ? -1 : d != 0xFFFFFFFF ? static_cast<int32_t>(d) : 50));
@@ -321,8 +344,10 @@ int32_t readInformation(ScriptedLogger &logger)
         FUZZ_CHECK(serialNumber == -7 && std::string(version.get(), 5) == "xxxxx");
         return result;
     }
-    FUZZ_CHECK(logger.lastWrite == commandBytes(dumpmode::CMD_READ_DEVICE_INFO) && logger.lastReadWasMarker);
-    const std::string reply = firstReply(logger, 8);
+    // The marker at most 16 bytes behind the 72 bytes of information.
+    FUZZ_CHECK(logger.lastWrite == commandBytes(dumpmode::CMD_READ_DEVICE_INFO) && markerPosition(logger) >= 8 &&
+               markerPosition(logger) <= 88);
+    const std::string reply = payloadBeforeMarker(logger, 8);
     FUZZ_CHECK(static_cast<uint8_t>(reply[1]) != 0xFF && static_cast<uint8_t>(reply[2]) != 0xFF);
     FUZZ_CHECK(std::string(version.get()) == versionText(static_cast<uint8_t>(reply[1])));
     FUZZ_CHECK(static_cast<uint32_t>(serialNumber) == littleEndian32(reply, 4));
@@ -391,8 +416,11 @@ void run(int operation, ScriptedLogger &logger)
     // A request that did not go out can have no successful answer.
     if (isSuccess(result)) FUZZ_CHECK(!logger.writeFailed);
     if (!wasInDumpMode && operation >= 3) FUZZ_CHECK(result == 26);
-    // Only entering, leaving and a finished upgrade change dump mode.
-    if (operation >= 3 && result != 35) {
+    // Only entering, leaving, a finished upgrade and a port that hung up
+    // change dump mode; after a hang-up the port is closed.
+    if (operation >= 3 && wasInDumpMode && logger.hungUp()) {
+        FUZZ_CHECK(!dumpmode::inDumpMode && !serial::portIsOpen());
+    } else if (operation >= 3 && result != 35) {
         FUZZ_CHECK(dumpmode::inDumpMode == wasInDumpMode);
         FUZZ_CHECK(serial::portIsOpen() == wasInDumpMode);
     }

@@ -64,6 +64,18 @@ DeviceState::DeviceState()
     settingsRecord[25] = 0;
 }
 
+namespace {
+
+// Bytes that stand for line noise or the rest of an earlier session.
+std::vector<uint8_t> strayPattern(size_t count)
+{
+    std::vector<uint8_t> junk(count);
+    for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<uint8_t>(0xA5 ^ (i * 37));
+    return junk;
+}
+
+}  // namespace
+
 // A piece of the reply stream.
 struct SimulatedLogger::Chunk {
     std::vector<uint8_t> data;
@@ -296,11 +308,7 @@ void SimulatedLogger::run()
         };
         if (has(FaultKind::silence)) return;
         if (has(FaultKind::lateReply)) queue(Chunk {{}, 0, find(FaultKind::lateReply).pauseMs});
-        if (has(FaultKind::garbage)) {
-            std::vector<uint8_t> junk(find(FaultKind::garbage).garbageCount);
-            for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<uint8_t>(0xA5 ^ (i * 37));
-            queue(Chunk {junk});
-        }
+        if (has(FaultKind::garbage)) queue(Chunk {strayPattern(find(FaultKind::garbage).garbageCount)});
         // Payload bytes counted across the whole reply, for stall/hangup/short.
         size_t payloadTotal = 0;
         for (const auto &p : reply.parts)
@@ -310,6 +318,10 @@ void SimulatedLogger::run()
         size_t position = 0;
         for (auto &part : reply.parts) {
             if (part.kind == ReplyPart::Kind::endMarker) {
+                if (has(FaultKind::strayBytes) && payloadTotal > 0 &&
+                    positionOf(find(FaultKind::strayBytes)) >= payloadTotal)
+                    queue(Chunk {strayPattern(find(FaultKind::strayBytes).garbageCount)});
+                if (has(FaultKind::lateEndMarker)) part.pauseBeforeMs += find(FaultKind::lateEndMarker).pauseMs;
                 if (has(FaultKind::noEndMarker)) continue;
                 auto bytes = part.bytes;
                 if (has(FaultKind::noTerminatingZero)) bytes.pop_back();
@@ -352,6 +364,16 @@ void SimulatedLogger::run()
             const size_t begin = position;
             const size_t end = position + bytes.size();
             position = end;
+            // Line noise: extra bytes inside the part; the cuts below count the reply's own bytes.
+            std::vector<uint8_t> stray;
+            size_t strayAt = SIZE_MAX;
+            if (has(FaultKind::strayBytes)) {
+                const size_t at = positionOf(find(FaultKind::strayBytes));
+                if (at >= begin && at < end) {
+                    stray = strayPattern(find(FaultKind::strayBytes).garbageCount);
+                    strayAt = at - begin;
+                }
+            }
             // cut points inside this part
             size_t cut = bytes.size();
             bool endsHere = false;
@@ -383,6 +405,7 @@ void SimulatedLogger::run()
                              0, find(FaultKind::stall).pauseMs});
             } else {
                 bytes.resize(cut);
+                if (strayAt <= bytes.size()) bytes.insert(bytes.begin() + static_cast<long>(strayAt), stray.begin(), stray.end());
                 queue(Chunk {std::move(bytes), 0, part.pauseBeforeMs});
             }
             if (hangupHere) {
@@ -546,13 +569,18 @@ void SimulatedLogger::run()
         if (!options_.sendBanner) return;
         const auto faults = d.faultsFor(static_cast<int>(FaultTarget::banner));
         bool silent = false, nul = false;
+        size_t strayCount = 0;
         for (const auto &f : faults) {
             if (f.kind == FaultKind::silence && f.target == static_cast<int>(FaultTarget::banner)) silent = true;
             if (f.kind == FaultKind::nulBeforeBanner) nul = true;
+            if (f.kind == FaultKind::strayBytes && f.target == static_cast<int>(FaultTarget::banner))
+                strayCount = f.garbageCount;
         }
         if (silent) return;
         auto banner = bytesOf(kBannerText);
         if (nul) banner.insert(banner.begin(), 0);
+        const auto stale = strayPattern(strayCount);
+        banner.insert(banner.end(), stale.begin(), stale.end());
         queue(Chunk {banner});
     };
 

@@ -68,6 +68,10 @@ enum class FaultKind {
     nulBeforeBanner,    // a zero byte precedes the banner
     endMarkerOnly,      // an upload is answered with the end marker alone, no checksum text
     lateReply,          // the whole reply comes only after pauseMs
+    strayBytes,         // garbageCount stray bytes (line noise) inside the reply, before payload byte
+                        // atByte (0: the middle; the payload's size: just before the end marker);
+                        // for the banner: right behind it
+    lateEndMarker,      // the end marker comes pauseMs after the payload
 };
 
 struct Fault {

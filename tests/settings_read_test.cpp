@@ -107,7 +107,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FailureCase {"NoReply", {Fault {FaultKind::silence, kReadSettingsCode}}},
                       FailureCase {"NoEndMarker", {Fault {FaultKind::noEndMarker, kReadSettingsCode}}},
                       FailureCase {"ShortRecord", {Fault {FaultKind::shortReply, kReadSettingsCode, 20}}},
-                      FailureCase {"SplitEndMarker", {Fault {FaultKind::splitEndMarker, kReadSettingsCode}}}),
+                      // Stray bytes shift every field: inside the record, before the
+                      // marker, or together with a marker that comes late.
+                      FailureCase {"StrayBytesInTheRecord", {Fault {FaultKind::strayBytes, kReadSettingsCode, 5, 0, 3}}},
+                      FailureCase {"StrayBytesBeforeTheMarker",
+                                   {Fault {FaultKind::strayBytes, kReadSettingsCode, 256, 0, 20}}},
+                      FailureCase {"StrayBytesAndALateMarker",
+                                   {Fault {FaultKind::strayBytes, kReadSettingsCode, 100, 0, 15},
+                                    Fault {FaultKind::lateEndMarker, kReadSettingsCode, 0, 150}}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(SettingsReadTest, OutsideDumpModeNothingIsSentOrWritten)
