@@ -20,6 +20,7 @@ void usage(FILE *out)
 {
     std::fprintf(out,
                  "Usage: trk7700-sim --port-dir DIR [--com N] [--baud RATE | --unpaced] [--log SHAPE] [--seed N]\n"
+                 "       trk7700-sim --port-dir DIR [--com N] --replay TRANSCRIPT\n"
                  "\n"
                  "Runs a simulated TRK-7700 logger on a pseudo-terminal and makes the entry\n"
                  "COM<N> for it in DIR. Point the library at it with TRK7700_PORT_DIR=DIR.\n"
@@ -36,6 +37,8 @@ void usage(FILE *out)
                  "                     empty     erased\n"
                  "                     full      every slot used\n"
                  "  --seed N         seed of the generated log (default 1); the same seed, the same log\n"
+                 "  --replay FILE    answer as the logger did in a transcript the library wrote\n"
+                 "                   with TRK7700_TRACE=FILE, request by request\n"
                  "  --help           this text\n");
 }
 
@@ -69,6 +72,15 @@ int main(int argc, char **argv)
             }
             logShape = *shape;
         } else if (arg == "--seed") seed = std::strtoull(value().c_str(), nullptr, 10);
+        else if (arg == "--replay") {
+            const std::string transcript = value();
+            std::string error;
+            options.replay = trk7700::sim::readTranscript(transcript, error);
+            if (options.replay.empty()) {
+                std::fprintf(stderr, "trk7700-sim: %s\n", error.c_str());
+                return 2;
+            }
+        }
         else if (arg == "--help" || arg == "-h") {
             usage(stdout);
             return 0;

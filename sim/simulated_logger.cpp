@@ -516,7 +516,25 @@ void SimulatedLogger::run()
     };
 
     // Consumes what can be decoded from the input.
+    // Replay: requests are counted off by their recorded length and answered
+    // with the recorded reply.
+    size_t replaySession = 0;
+    size_t replayExchange = 0;
+    auto replayInput = [&]() {
+        const auto &session = options_.replay[std::min(replaySession, options_.replay.size()) - 1];
+        while (replayExchange < session.exchanges.size()) {
+            const RecordedExchange &next = session.exchanges[replayExchange];
+            if (d.input.size() < next.request.size()) return;
+            d.events.push_back({WireEvent::Kind::command, next.request});
+            d.input.erase(d.input.begin(), d.input.begin() + static_cast<long>(next.request.size()));
+            if (!next.reply.empty()) queue(Chunk {next.reply});
+            ++replayExchange;
+        }
+        d.input.clear();
+    };
+
     auto processInput = [&]() {
+        if (!options_.replay.empty()) return replayInput();
         for (;;) {
             auto &in = d.input;
             if (in.empty()) return;
@@ -566,6 +584,13 @@ void SimulatedLogger::run()
         d.receivingUpload = false;
         d.output.clear();
         d.pacingIdle = true;
+        if (!options_.replay.empty()) {
+            replaySession = std::min(replaySession + 1, options_.replay.size());
+            replayExchange = 0;
+            const auto &opening = options_.replay[replaySession - 1].onOpen;
+            if (!opening.empty()) queue(Chunk {opening});
+            return;
+        }
         if (!options_.sendBanner) return;
         const auto faults = d.faultsFor(static_cast<int>(FaultTarget::banner));
         bool silent = false, nul = false;

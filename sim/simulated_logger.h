@@ -4,6 +4,8 @@
 // mode, records what it received, paces its output at a baud rate or runs
 // unpaced, and can inject faults. Replies are built here with the simulator's
 // own encoder, never with the library's code.
+#include "sim/transcript.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -96,6 +98,10 @@ public:
         int comNumber = 3;
         long baudRate = 0;           // 0: unpaced; else bytes/s = baud / 10 (8N1)
         bool sendBanner = true;
+        // When set, the logger is the recorded one: every open starts the next
+        // session (the last one again once all were played), and each request
+        // gets the reply recorded for it, whatever the state says.
+        std::vector<RecordedSession> replay;
     };
 
     explicit SimulatedLogger(Options options);

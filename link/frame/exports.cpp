@@ -8,6 +8,7 @@
 
 #include "device/device_operations.h"
 #include "dumpmode/dump_mode.h"
+#include "frame/trace.h"
 #include "log/log_operations.h"
 #include "settings/settings_operations.h"
 
@@ -26,19 +27,22 @@ std::mutex &callLock()
 // A call that may talk to the logger: one at a time, and a port that hung up
 // during it ends dump mode before the caller learns the result.
 template <class Operation>
-int32_t deviceCall(Operation operation)
+int32_t deviceCall(const char *name, Operation operation)
 {
     const std::lock_guard<std::mutex> oneAtATime(callLock());
     const int32_t result = operation();
     trk7700::dumpmode::afterOperation(result);
+    trk7700::trace::result(name, result);
     return result;
 }
 
 template <class Operation>
-int32_t localCall(Operation operation)
+int32_t localCall(const char *name, Operation operation)
 {
     const std::lock_guard<std::mutex> oneAtATime(callLock());
-    return operation();
+    const int32_t result = operation();
+    trk7700::trace::result(name, result);
+    return result;
 }
 
 }  // namespace
@@ -53,12 +57,12 @@ int fnTRK7700_DLL(void) { return 42; }
 
 int32_t QZ_TRK7700_INTO_DUMP_MODE(int32_t comPortByte)
 {
-    return localCall([&] { return dumpmode::enterOnPort(lowByte(comPortByte)); });
+    return localCall("QZ_TRK7700_INTO_DUMP_MODE", [&] { return dumpmode::enterOnPort(lowByte(comPortByte)); });
 }
 
 int32_t QZ_TRK7700_AUTO_INTO_DUMP_MODE(int32_t *foundComPort)
 {
-    return localCall([&] {
+    return localCall("QZ_TRK7700_AUTO_INTO_DUMP_MODE", [&] {
         const int32_t result = dumpmode::enterByScan();
         if (result == return_into_dump_mode_successful && foundComPort != nullptr)
             *foundComPort = dumpmode::detectedPort;
@@ -68,60 +72,63 @@ int32_t QZ_TRK7700_AUTO_INTO_DUMP_MODE(int32_t *foundComPort)
 
 int32_t QZ_TRK7700_EXIT_DUMP_MODE(void)
 {
-    return localCall([] { return dumpmode::leave(); });
+    return localCall("QZ_TRK7700_EXIT_DUMP_MODE", [] { return dumpmode::leave(); });
 }
 
 int32_t QZ_TRK7700_DUMP_DB(int32_t, const char *textFilePath)
 {
-    return deviceCall([&] { return log::dumpDb(textFilePath); });
+    return deviceCall("QZ_TRK7700_DUMP_DB", [&] { return log::dumpDb(textFilePath); });
 }
 
 int32_t QZ_TRK7700_ERASE_All_DB(int32_t)
 {
-    return deviceCall([] { return log::eraseAllDb(); });
+    return deviceCall("QZ_TRK7700_ERASE_All_DB", [] { return log::eraseAllDb(); });
 }
 
-int32_t QZ_TRK7700_SETTING_DEVICE(int32_t, uint32_t timeInterval, uint32_t displacementInterval,
-                                  int32_t vibrationByte, int32_t tagByte, const char *waveFolder,
-                                  int32_t minSpeedByte)
+int32_t QZ_TRK7700_SETTING_DEVICE(int32_t, uint32_t timeInterval, uint32_t displacementInterval, int32_t vibrationByte,
+                                  int32_t tagByte, const char *waveFolder, int32_t minSpeedByte)
 {
-    return deviceCall([&] {
+    return deviceCall("QZ_TRK7700_SETTING_DEVICE", [&] {
         return settings::settingDevice(timeInterval, displacementInterval, lowByte(vibrationByte), lowByte(tagByte),
                                        waveFolder, lowByte(minSpeedByte));
     });
 }
 
-int32_t QZ_TRK7700_READ_SETTING_VALUE(int32_t, int32_t *timeInterval, int32_t *displacementInterval,
-                                      uint8_t *vibration, uint8_t *tag, uint8_t *minSpeed)
+int32_t QZ_TRK7700_READ_SETTING_VALUE(int32_t, int32_t *timeInterval, int32_t *displacementInterval, uint8_t *vibration,
+                                      uint8_t *tag, uint8_t *minSpeed)
 {
-    return deviceCall(
-        [&] { return settings::readSettingValue(timeInterval, displacementInterval, vibration, tag, minSpeed); });
+    return deviceCall("QZ_TRK7700_READ_SETTING_VALUE", [&] {
+        return settings::readSettingValue(timeInterval, displacementInterval, vibration, tag, minSpeed);
+    });
 }
 
 int32_t QZ_TRK7700_READ_DLL_VERSION(char *version)
 {
-    return localCall([&] { return device::readDllVersion(version); });
+    return localCall("QZ_TRK7700_READ_DLL_VERSION", [&] { return device::readDllVersion(version); });
 }
 
 int32_t QZ_TRK7700_READ_DEVICE_INFORMATION(int32_t, int32_t *serialNumber, char *firmwareVersion)
 {
-    return deviceCall([&] { return device::readDeviceInformation(serialNumber, firmwareVersion); });
+    return deviceCall("QZ_TRK7700_READ_DEVICE_INFORMATION",
+                      [&] { return device::readDeviceInformation(serialNumber, firmwareVersion); });
 }
 
 int32_t QZ_TRK7700_READ_GPS_UTC_TIME_DATE(uint8_t *hour, uint8_t *minute, uint8_t *second, uint8_t *year,
                                           uint8_t *month, uint8_t *day)
 {
-    return deviceCall([&] { return device::readGpsUtcTimeDate(hour, minute, second, year, month, day); });
+    return deviceCall("QZ_TRK7700_READ_GPS_UTC_TIME_DATE",
+                      [&] { return device::readGpsUtcTimeDate(hour, minute, second, year, month, day); });
 }
 
 int32_t QZ_TRK7700_FW_UPGRADE(int32_t, const char *imageFolder)
 {
-    return deviceCall([&] { return device::firmwareUpgrade(imageFolder); });
+    return deviceCall("QZ_TRK7700_FW_UPGRADE", [&] { return device::firmwareUpgrade(imageFolder); });
 }
 
 int32_t QZ_TRK7700_Read_BinFile_FW_Version(char *version, const char *imageFolder)
 {
-    return localCall([&] { return device::readBinFileFirmwareVersion(version, imageFolder); });
+    return localCall("QZ_TRK7700_Read_BinFile_FW_Version",
+                     [&] { return device::readBinFileFirmwareVersion(version, imageFolder); });
 }
 
 }  // extern "C"

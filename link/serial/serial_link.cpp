@@ -1,5 +1,7 @@
 #include "serial/serial_link.h"
 
+#include "frame/trace.h"
+
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -23,7 +25,20 @@ constexpr int kLongestQuietWaitMs = 2000;
 
 void noteState(DeviceState state)
 {
-    if (state == DeviceState::gone) lost = true;
+    if (state == DeviceState::gone && !lost) {
+        lost = true;
+        trace::note("the port hung up");
+    }
+}
+
+const char *outcomeText(OpenOutcome outcome)
+{
+    switch (outcome) {
+    case OpenOutcome::opened: return "opened";
+    case OpenOutcome::cannotOpen: return "cannot be opened";
+    case OpenOutcome::settingsRefused: return "refused the line settings";
+    }
+    return "";
 }
 
 }  // namespace
@@ -31,15 +46,21 @@ void noteState(DeviceState state)
 OpenOutcome openPort(int comNumber, int baudRate)
 {
     closePort();
+    OpenOutcome outcome = OpenOutcome::cannotOpen;
     if (standIn != nullptr) {
         standInOpen = standIn->accepts(comNumber);
-        return standInOpen ? OpenOutcome::opened : OpenOutcome::cannotOpen;
+        outcome = standInOpen ? OpenOutcome::opened : OpenOutcome::cannotOpen;
+    } else {
+        outcome = openDevice(comNumber, baudRate);
     }
-    return openDevice(comNumber, baudRate);
+    if (outcome != OpenOutcome::cannotOpen || trace::enabled())
+        trace::note("COM" + std::to_string(comNumber) + " " + outcomeText(outcome));
+    return outcome;
 }
 
 void closePort()
 {
+    if (portIsOpen()) trace::note("close");
     standInOpen = false;
     lost = false;
     stragglersExpected = false;
@@ -48,6 +69,7 @@ void closePort()
 
 void closePortAsFound()
 {
+    if (portIsOpen()) trace::note("close, line settings as found");
     standInOpen = false;
     lost = false;
     stragglersExpected = false;
@@ -66,7 +88,9 @@ int readSome(uint8_t *destination, int count)
 {
     if (standInOpen) {
         if (linkLost()) return 0;
-        return count > 0 ? std::clamp(standIn->read(destination, count), 0, count) : 0;
+        const int got = count > 0 ? std::clamp(standIn->read(destination, count), 0, count) : 0;
+        trace::received(destination, got);
+        return got;
     }
     if (lost || count <= 0) return 0;
     if (!deviceIsOpen()) {
@@ -75,6 +99,7 @@ int readSome(uint8_t *destination, int count)
         return 0;
     }
     const DeviceRead read = readDevice(destination, count, readTimeoutMs);
+    trace::received(destination, read.count);
     noteState(read.state);
     return read.count;
 }
@@ -82,6 +107,7 @@ int readSome(uint8_t *destination, int count)
 bool writeAll(const uint8_t *source, int count)
 {
     if (count <= 0) return true;
+    trace::sent(source, count);
     if (standInOpen) return !linkLost() && standIn->write(source, count);
     if (lost) return false;
     DeviceState state = DeviceState::working;
@@ -108,6 +134,7 @@ void drainUntilQuiet(int quietMs)
     auto quietSince = Clock::now();
     while (Clock::now() < giveUp) {
         const DeviceRead read = readDevice(drain, sizeof drain, std::min(readTimeoutMs, quietMs));
+        trace::received(drain, read.count);
         noteState(read.state);
         if (lost) return;
         const auto now = Clock::now();
