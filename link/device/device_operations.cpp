@@ -3,6 +3,7 @@
 #include "TRK7700_DLL.h"
 #include "device/firmware_image.h"
 #include "dumpmode/dump_mode.h"
+#include "frame/little_endian.h"
 #include "frame/step_result.h"
 #include "serial/serial_link.h"
 #include "serial/tick_count.h"
@@ -64,8 +65,7 @@ int32_t readDeviceInformation(int32_t *serialNumber, char *firmwareVersion)
 
     const uint8_t versionByte = ioBuffer[kInformationVersionByte];
     const std::string version = versionText(versionByte >> 3, versionByte & 7);
-    uint32_t serial = 0;
-    for (int i = 3; i >= 0; --i) serial = serial << 8 | ioBuffer[kInformationSerialOffset + i];
+    const uint32_t serial = littleEndian32(ioBuffer + kInformationSerialOffset);
 
     if (serialNumber != nullptr) *serialNumber = static_cast<int32_t>(serial);
     if (firmwareVersion != nullptr) copyText(firmwareVersion, version);

@@ -1,6 +1,7 @@
 #include "dumpmode/dump_mode.h"
 
 #include "TRK7700_DLL.h"
+#include "frame/little_endian.h"
 #include "serial/serial_link.h"
 #include "serial/tick_count.h"
 
@@ -195,8 +196,7 @@ int32_t queryMemorySize()
     serial::TickCount ticks(2);
     for (;;) {
         if (serial::readSome(ioBuffer, 4) > 0) {
-            const uint32_t value = static_cast<uint32_t>(ioBuffer[0]) | static_cast<uint32_t>(ioBuffer[1]) << 8 |
-                                   static_cast<uint32_t>(ioBuffer[2]) << 16 | static_cast<uint32_t>(ioBuffer[3]) << 24;
+            const uint32_t value = littleEndian32(ioBuffer);
             if (isAcceptedMemorySize(value)) {
                 memorySize = static_cast<int32_t>(value);
                 return memorySize;

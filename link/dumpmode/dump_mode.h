@@ -18,6 +18,7 @@ struct Command {
     uint8_t code0;
     uint8_t code1;
 };
+// The logger's own command codes; the names are the protocol's, keep them.
 inline constexpr Command CMD_DUMP_LOG {0x60, 0xB5};
 inline constexpr Command CMD_ERASE_LOG {0x61, 0xB6};
 inline constexpr Command CMD_READ_MEMORY_SIZE {0x63, 0xB7};

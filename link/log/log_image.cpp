@@ -1,6 +1,7 @@
 #include "log/log_image.h"
 
 #include "frame/file_system.h"
+#include "frame/little_endian.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,12 +14,6 @@ namespace trk7700::log {
 LogImage logImage;
 
 namespace {
-
-uint32_t littleEndian32(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
 
 // Length of an open file, or -1.
 long fileLength(FILE *file)

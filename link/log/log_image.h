@@ -10,7 +10,8 @@ namespace trk7700::log {
 inline constexpr size_t kRecordSize = 16;
 inline constexpr size_t kRecordCount = 249856;
 inline constexpr size_t kLogImageSize = kRecordSize * kRecordCount;  // 3,997,696 bytes
-inline constexpr uint32_t EMPTY_LONGITUDE = 0xFFFFFFFF;                // an erased slot
+// An erased slot; the name is the protocol's, keep it.
+inline constexpr uint32_t EMPTY_LONGITUDE = 0xFFFFFFFF;
 inline constexpr uint16_t kNoAltitude = 0xFFFF;
 inline constexpr uint8_t kNoTag = 0xFF;
 inline constexpr uint32_t kSouthOrWest = 0x80000000u;  // hemisphere bit of latitude and longitude

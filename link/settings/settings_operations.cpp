@@ -2,6 +2,7 @@
 
 #include "TRK7700_DLL.h"
 #include "dumpmode/dump_mode.h"
+#include "frame/little_endian.h"
 #include "frame/step_result.h"
 #include "frame/work_folder.h"
 #include "serial/serial_link.h"
@@ -39,17 +40,6 @@ int32_t validate(uint32_t timeInterval, uint32_t displacementInterval, uint8_t m
         return return_displacementinterval_over_3000meter_error;
     if (minSpeed > kMaxMinSpeed) return return_log_min_speed_over_20_knot_error;
     return kStepSucceeded;
-}
-
-void putLittleEndian32(uint8_t *at, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-uint32_t littleEndian32(const uint8_t *at)
-{
-    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 | static_cast<uint32_t>(at[2]) << 16 |
-           static_cast<uint32_t>(at[3]) << 24;
 }
 
 int32_t uploadSettings(const SettingsRecord &record, const std::vector<uint8_t> &waveData)

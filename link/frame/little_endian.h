@@ -1,0 +1,18 @@
+#pragma once
+// Multi-byte values on the wire and in the log are least significant byte first.
+#include <cstdint>
+
+namespace trk7700 {
+
+inline uint32_t littleEndian32(const uint8_t *at)
+{
+    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 | static_cast<uint32_t>(at[2]) << 16 |
+           static_cast<uint32_t>(at[3]) << 24;
+}
+
+inline void putLittleEndian32(uint8_t *at, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+}  // namespace trk7700
