@@ -17,7 +17,7 @@ std::vector<std::string> libraryCandidates(const std::string &fileName)
     std::vector<std::string> candidates;
     const std::string folder = executableFolder();
     std::error_code ec;
-    for (const std::string &place : {folder, folder + "/../lib"})
+    for (const std::string &place : {folder, folder + "/../lib/trk7700", folder + "/../lib"})
         if (!folder.empty() && std::filesystem::exists(place + "/" + fileName, ec)) candidates.push_back(place + "/" + fileName);
     candidates.push_back(fileName);
     return candidates;

@@ -10,7 +10,7 @@ namespace trk7700::client {
 std::string executableFolder();
 
 // Where the library is loaded from: a bare file name is looked for beside the
-// executable, then in ../lib from it (an install), then by the dynamic
+// executable, then in ../lib/trk7700 and ../lib from it (an install), then by the dynamic
 // loader's own search. A name with a '/' is used as it is.
 std::vector<std::string> libraryCandidates(const std::string &fileName);
 
