@@ -8,7 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth imagemagick xdotool
-  gpsbabel espeak-ng sox
+  gpsbabel espeak-ng sox zlib1g-dev
+  dpkg-dev lintian
 )
 
 missing=()

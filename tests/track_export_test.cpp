@@ -1,0 +1,118 @@
+// The command line's exports: trips split at gaps and days at midnight by
+// GPSBabel's own track filter, and every run of marked records as a waypoint
+// "Mark N" in the same file. Checked against the generated log's own points.
+#include "conversion/track_export.h"
+#include "log/log_image.h"
+#include "log/track_text.h"
+#include "sim/track_generator.h"
+#include "support/log_files.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <regex>
+
+using namespace trk7700;
+using namespace trk7700::testing;
+
+namespace {
+
+// The track text the library makes of a log image, and the points oldest first.
+std::string trackTextOf(const sim::GeneratedLog &log, const std::filesystem::path &folder)
+{
+    writeFile(folder / "DB.sr", std::string(log.image.begin(), log.image.end()));
+    InDirectory in(folder);
+    EXPECT_EQ(log::SortLogImage(), 1);
+    EXPECT_EQ(log::exportTrackTextTo("Wayfolk.txt"), 1);
+    return (folder / "Wayfolk.txt").string();
+}
+
+size_t count(const std::string &text, const std::string &what)
+{
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+TEST(TrackExport, DurationsAreReadWithTheirUnits)
+{
+    const std::pair<const char *, long> cases[] = {
+        {"90s", 90}, {"30m", 1800}, {"30", 1800}, {"2h", 7200}, {"1d", 86400}, {"45min", 2700},
+        {"0m", -1}, {"-5m", -1},    {"m", -1},    {"2x", -1},   {"", -1},      {"99999999d", -1},
+    };
+    for (const auto &[text, seconds] : cases) EXPECT_EQ(client::parseDuration(text), seconds) << text;
+}
+
+TEST(TrackExport, EveryRunOfMarksBecomesOneWaypoint)
+{
+    TempDir dir;
+    const auto log = sim::generateLog(sim::LogShape::marks, 3);
+    const std::string text = trackTextOf(log, dir.path());
+    std::string error;
+    const auto waypoints = client::markWaypoints(text, error);
+    ASSERT_TRUE(error.empty()) << error;
+
+    // The runs as the generator made them: where the tag changes to a mark.
+    std::vector<const sim::TrackPoint *> firsts;
+    int previous = 0xFF;
+    for (const auto &p : log.points) {
+        if (p.tag != previous && p.tag != 0xFF) firsts.push_back(&p);
+        previous = p.tag;
+    }
+    ASSERT_EQ(waypoints.size(), firsts.size());
+    ASSERT_GT(waypoints.size(), 10u);
+    for (size_t i = 0; i < waypoints.size(); ++i) {
+        EXPECT_EQ(waypoints[i].name, "Mark " + std::to_string(firsts[i]->tag)) << i;
+        EXPECT_NEAR(waypoints[i].latitude, firsts[i]->latitude, 1e-4) << i;
+        EXPECT_NEAR(waypoints[i].longitude, firsts[i]->longitude, 1e-4) << i;
+        char expected[32];
+        const std::time_t t = static_cast<std::time_t>(firsts[i]->utcSeconds);
+        std::strftime(expected, sizeof expected, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&t));
+        EXPECT_EQ(waypoints[i].time, expected) << i;
+    }
+}
+
+TEST(TrackExport, GpsBabelSplitsTripsAndKeepsTheWaypoints)
+{
+    TempDir dir;
+    const auto log = sim::generateLog(sim::LogShape::drive, 7);
+    const std::string text = trackTextOf(log, dir.path());
+    const auto files = client::readoutFiles(dir.str(), "");
+    ASSERT_TRUE(client::convertTrackText(files, false).ok());
+    std::string error;
+    const auto waypoints = client::markWaypoints(text, error);
+    ASSERT_FALSE(waypoints.empty());
+    const std::string marks = (dir / "marks.gpx").string();
+    ASSERT_TRUE(client::writeWaypointsGpx(waypoints, marks, error)) << error;
+
+    // Trips as the points say: a gap of more than 30 minutes starts a new one.
+    const long gap = 1800;
+    size_t trips = 1;
+    for (size_t i = 1; i < log.points.size(); ++i)
+        if (log.points[i].utcSeconds - log.points[i - 1].utcSeconds > gap) ++trips;
+    ASSERT_GT(trips, 1u);
+
+    const auto run = client::exportRun(files.nmea, marks, client::TrackSplitting {gap, false}, "gpx", files.gpx);
+    std::string diagnostics;
+    ASSERT_EQ(client::runAndWait(client::kGpsBabelProgram, run.arguments, error, diagnostics), 0) << diagnostics;
+    const std::string gpx = readFile(files.gpx);
+    EXPECT_EQ(count(gpx, "<trk>"), trips);
+    EXPECT_EQ(count(gpx, "<trkpt "), log.points.size());
+    EXPECT_EQ(count(gpx, "<wpt "), waypoints.size());
+    EXPECT_EQ(count(gpx, "<name>Mark "), waypoints.size());
+
+    // Without splitting, one track; KML carries the waypoints too.
+    const auto whole = client::exportRun(files.nmea, marks, {}, "kml", files.kml);
+    ASSERT_EQ(client::runAndWait(client::kGpsBabelProgram, whole.arguments, error, diagnostics), 0) << diagnostics;
+    const std::string kml = readFile(files.kml);
+    EXPECT_EQ(count(kml, "<name>" + waypoints.front().name + "</name>") >= 1, true);
+}
+
+TEST(TrackExport, DaysSplitAtMidnightOfTheTimeZone)
+{
+    EXPECT_TRUE(client::trackSplitArguments({}).empty());
+    EXPECT_EQ(client::trackSplitArguments({0, true}), (std::vector<std::string> {"-x", "track,split"}));
+    EXPECT_EQ(client::trackSplitArguments({7200, true}),
+              (std::vector<std::string> {"-x", "track,split", "-x", "track,split=7200s"}));
+}
+
+}  // namespace
