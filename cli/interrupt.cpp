@@ -8,7 +8,10 @@
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <cstdlib>
+#include <sys/stat.h>
 #include <sys/syscall.h>
+#include <termios.h>
 #include <sys/wait.h>
 #include <mutex>
 #include <pthread.h>
@@ -33,6 +36,7 @@ struct ScratchPattern {
     std::string folder, prefix, suffix;
 };
 std::vector<ScratchPattern> scratchPatterns;
+std::atomic<dev_t> loggerDevice {0};
 
 extern "C" void onInterrupt(int signal) { arrivedSignal.store(signal); }
 
@@ -111,6 +115,12 @@ void removeChildProcess(pid_t pid)
     childProcesses.erase(std::remove(childProcesses.begin(), childProcesses.end(), pid), childProcesses.end());
 }
 
+void setLoggerDevice(const std::string &devicePath)
+{
+    struct stat info {};
+    if (::stat(devicePath.c_str(), &info) == 0 && S_ISCHR(info.st_mode)) loggerDevice.store(info.st_rdev);
+}
+
 void addScratchFile(const std::string &path)
 {
     std::lock_guard lock(registryMutex);
@@ -139,7 +149,25 @@ void endInterruptedRun(const std::string &afterwards)
     while (parkedWorkers.load() < toPark && std::chrono::steady_clock::now() < deadline) ::usleep(2000);
     for (pid_t child : childProcesses)
         for (int i = 0; i < 100 && ::waitpid(child, nullptr, WNOHANG) == 0; ++i) ::usleep(2000);
-    // 2. This run's scratch files go; earlier files are not among them. A
+    // 2. What the logger sent and nobody read is dropped with the port.
+    if (const dev_t device = loggerDevice.load(); device != 0) {
+        const int fds = ::open("/proc/self/fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        alignas(8) char buffer[8192];
+        for (long n; fds >= 0 && (n = ::syscall(SYS_getdents64, fds, buffer, sizeof buffer)) > 0;) {
+            for (long at = 0; at < n;) {
+                const auto *entry = reinterpret_cast<const LinuxDirEntry *>(buffer + at);
+                at += entry->d_reclen;
+                const int fd = std::atoi(entry->d_name);
+                struct stat info {};
+                if (fd > 2 && fd != fds && ::fstat(fd, &info) == 0 && S_ISCHR(info.st_mode) && info.st_rdev == device) {
+                    ::tcflush(fd, TCIOFLUSH);
+                    ::close(fd);
+                }
+            }
+        }
+        if (fds >= 0) ::close(fds);
+    }
+    // 3. This run's scratch files go; earlier files are not among them. A
     //    parked worker may hold the allocator's lock: nothing below allocates.
     for (const auto &path : scratchFiles) ::unlink(path.c_str());
     for (const auto &pattern : scratchPatterns) {

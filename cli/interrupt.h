@@ -25,6 +25,11 @@ std::thread startWorker(std::function<void()> work);
 void addChildProcess(pid_t pid);
 void removeChildProcess(pid_t pid);
 
+// The serial device of the logger this run talks to: what the logger sent and
+// nobody read yet is dropped when the run ends, so that it cannot spoil the
+// next run's greeting.
+void setLoggerDevice(const std::string &devicePath);
+
 // A file this run makes and removes again (or a pattern: every entry of
 // folder whose name starts with prefix and ends with suffix).
 void addScratchFile(const std::string &path);

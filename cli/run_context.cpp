@@ -130,6 +130,7 @@ bool Connection::open()
     comPort_ = found;
     open_ = true;
     const std::string device = serial::resolvePortPath(found);
+    setLoggerDevice(device);
     context_.note("Connected to the logger on COM" + std::to_string(found) + (device.empty() ? "" : " (" + device + ")") +
                   ".");
     return true;
