@@ -220,7 +220,9 @@ int download(RunContext &context, const DownloadOptions &options)
     case client::StagedTextOutcome::placed: break;
     }
 
-    const auto outcome = client::convertTrackText(files, options.exports.perMark);
+    client::ConversionOutcome outcome;
+    context.runWork([&] { outcome = client::convertTrackText(files, options.exports.perMark); }, [] {},
+                    "The track text of this readout is complete." + std::string(options.erase ? " Nothing was erased." : ""));
     if (!outcome.ok()) {
         using Failure = client::ConversionOutcome::Failure;
         if (outcome.failure == Failure::trackTextMissing)

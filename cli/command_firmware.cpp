@@ -95,6 +95,7 @@ void addFirmwareCommand(CLI::App &app, RunContext &context, CommandRunner &chose
     CLI::App *version = command->add_subcommand(
         "version", std::string("the firmware version of the image ") + kImageName + " in DIR (no logger needed)");
     version->add_option("DIR", options->folder, "the folder that holds the image")->required();
+    addPortOption(*version, context);  // accepted anywhere, though no logger is needed
     addQuietOption(*version, context);
     version->callback(
         [&chosen, &context, options] { chosen = [&context, options] { return showVersion(context, *options); }; });

@@ -47,14 +47,20 @@ std::unique_ptr<ProgressReport> RunContext::progress() const
 LinkCall RunContext::runOnWorker(const std::function<LinkCall()> &call, const std::function<void()> &tick,
                                  const std::string &afterwards)
 {
+    LinkCall outcome;
+    runWork([&] { outcome = call(); }, tick, afterwards);
+    return outcome;
+}
+
+void RunContext::runWork(const std::function<void()> &work, const std::function<void()> &tick,
+                         const std::string &afterwards)
+{
     std::mutex mutex;
     std::condition_variable finished;
     bool done = false;
-    LinkCall outcome;
     std::thread worker = startWorker([&] {
-        LinkCall result = call();
+        work();
         std::lock_guard lock(mutex);
-        outcome = result;
         done = true;
         finished.notify_one();
     });
@@ -77,7 +83,6 @@ LinkCall RunContext::runOnWorker(const std::function<LinkCall()> &call, const st
     }
     lock.unlock();
     worker.join();
-    return outcome;
 }
 
 bool RunContext::someoneCanAnswer() { return ::isatty(STDIN_FILENO) == 1; }

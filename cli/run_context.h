@@ -34,6 +34,9 @@ public:
     // A signal ends the run from here (see interrupt.h), with afterwards told.
     client::LinkCall runOnWorker(const std::function<client::LinkCall()> &call, const std::function<void()> &tick,
                                  const std::string &afterwards = "");
+    // The same for any work (the conversion of a readout, for one).
+    void runWork(const std::function<void()> &work, const std::function<void()> &tick,
+                 const std::string &afterwards = "");
 
     // Asks a yes/no question on the terminal (No is the default). Without a
     // terminal on standard input the answer is No. A signal ends the run.
