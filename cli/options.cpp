@@ -6,6 +6,8 @@
 namespace trk7700::cli {
 namespace {
 
+constexpr unsigned long kMostComNumber = 255;
+
 bool allDigits(const std::string &text)
 {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
@@ -50,7 +52,7 @@ CLI::Validator portValue()
             std::string number = text;
             if (number.size() > 3 && (number.compare(0, 3, "COM") == 0 || number.compare(0, 3, "com") == 0))
                 number = number.substr(3);
-            const std::string error = wholeNumber(1, 255)(number);
+            const std::string error = wholeNumber(1, kMostComNumber)(number);
             if (!error.empty()) return "takes a COM number or 'auto': " + error;
             text = std::to_string(std::strtoul(number.c_str(), nullptr, 10));  // "003" and "COM3" become "3"
             return {};
@@ -61,10 +63,10 @@ CLI::Validator portValue()
 void addPortOption(CLI::App &app, RunContext &context)
 {
     app.add_option("--port", context.port,
-                   "the logger's COM number (1 to 255; see 'trk7700 ports'), or 'auto' to search every port "
-                   "(the default)")
+                   "the logger's COM number (1 to " + std::to_string(kMostComNumber) +
+                       "; see 'trk7700 ports'), or 'auto' to search every port (the default)")
         ->type_name("N|auto")
-        ->check(portValue());
+        ->transform(portValue());
 }
 
 void addQuietOption(CLI::App &app, RunContext &context)

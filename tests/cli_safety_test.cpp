@@ -174,6 +174,11 @@ TEST_F(CommandLineSafetyTest, HelpVersionPortAfterTheCommandQuietAndJson)
     EXPECT_EQ(r.out, "{\"port\": 3, \"serial_number\": 12345, \"firmware_version\": \"1.2\", \"gps_utc_time\": "
                      "\"2026-12-09T12:34:56Z\", \"library_version\": \"1.5\"}\n");
     EXPECT_EQ(r.err, "") << "--quiet";
+    for (const char *port : {"COM3", "003"}) {
+        r = run({"info", "--json", "--port", port});
+        EXPECT_EQ(r.exitCode, 0) << port << ": " << r.err;
+        EXPECT_TRUE(contains(r.out, "\"port\": 3,")) << r.out;
+    }
     r = run({"settings", "--port", "3", "--time", "7", "--tag", "off", "--json"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "{\"time_interval_s\": 7, \"distance_interval_m\": null, \"min_speed_kmh\": 0, "

@@ -99,6 +99,7 @@ public:
     {
         abandon();
         path_ = path;
+        failed_ = false;
         const std::string partial = partialName(path);
         ::unlink(partial.c_str());
         const int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
