@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace trk7700::client;
 using trk7700::testing::readFile;
@@ -219,4 +220,94 @@ TEST_F(ConversionTest, MarkTextThatCannotNameAFileMakesNoFile)
     for (const auto &entry : std::filesystem::directory_iterator(dir.path())) names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string> {"Wayfolk.nmea", "Wayfolk.txt", "wayfolk(TAG--5).nmea"}));
+}
+
+TEST_F(ConversionTest, PlantedLinksAndFifosUnderOutputNamesAreReplacedNotFollowed)
+{
+    const auto victim = dir.path().parent_path() / (dir.path().filename().string() + "-victim");
+    writeFile(victim, "not yours");
+    writeFile(files.trackText, kHeader + record("--5,", 1) + record("---,", 2));
+    std::filesystem::create_symlink(victim, files.nmea);
+    std::filesystem::create_symlink(victim, files.nmea + ".partial");
+    ASSERT_EQ(::mkfifo(files.markFile("--5").c_str(), 0644), 0);
+    ASSERT_EQ(::mkfifo((files.markFile("--5") + ".partial").c_str(), 0644), 0);
+    const auto outcome = convertTrackText(files, /*perMark=*/true);  // a FIFO followed would block here
+    ASSERT_TRUE(outcome.ok());
+    EXPECT_EQ(readFile(victim), "not yours");
+    std::filesystem::remove(victim);
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(files.nmea)));
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(files.markFile("--5"))));
+    EXPECT_EQ(readFile(files.nmea), sentences(1) + sentences(2));
+    EXPECT_EQ(mark("--5"), sentences(1));
+    for (const auto &entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().string().find(".partial"), std::string::npos) << entry.path();
+}
+
+TEST_F(ConversionTest, TrackTextThatIsNoRegularFileIsNotRead)
+{
+    ASSERT_EQ(::mkfifo(files.trackText.c_str(), 0644), 0);
+    const auto outcome = convertTrackText(files, /*perMark=*/false);
+    EXPECT_EQ(outcome.failure, ConversionOutcome::Failure::trackTextMissing);
+}
+
+TEST_F(ConversionTest, GpsBabelOutputIsWholeOnlyWithItsEnd)
+{
+    const std::string plt = "OziExplorer Track Point File Version 2.1\r\nWGS 84\r\nAltitude is in Feet\r\nReserved 3\r\n"
+                            "0,2,255,x,0,0,2,8421376\r\n0\r\n";
+    const std::string point = "48.116800,11.516667,0,1789.4,70941.5000116,,\r\n";
+    struct Case {
+        const char *name;
+        const char *format;
+        std::string content;
+        size_t points;
+        bool whole;
+    } cases[] = {
+        {"GPX", "gpx", "<gpx>\n  <trk></trk>\n</gpx>\n", 1, true},
+        {"GPX cut", "gpx", "<gpx>\n  <trk><trkseg><trkpt lat=", 1, false},
+        {"GPX empty", "gpx", "", 0, false},
+        {"KML", "kml", "<kml>\n<Document/>\n</kml>", 1, true},
+        {"KML cut", "kml", "<kml>\n<Document>", 1, false},
+        {"KML with a GPX end", "kml", "<kml></gpx>", 1, false},
+        {"PLT", "ozi", plt + point + point, 2, true},
+        {"PLT short of a point", "ozi", plt + point, 2, false},
+        {"PLT with a cut last line", "ozi", plt + point + "48.11", 2, false},
+        {"PLT header cut", "ozi", "OziExplorer Track", 0, false},
+    };
+    for (const auto &c : cases) {
+        const std::string path = dir.str() + "/output";
+        writeFile(path, c.content);
+        EXPECT_EQ(gpsBabelOutputComplete(c.format, path, c.points), c.whole) << c.name;
+    }
+    EXPECT_FALSE(gpsBabelOutputComplete("gpx", dir.str() + "/missing", 0));
+    ASSERT_EQ(::mkfifo((dir.str() + "/fifo").c_str(), 0644), 0);
+    EXPECT_FALSE(gpsBabelOutputComplete("gpx", dir.str() + "/fifo", 0));  // and does not block
+}
+
+TEST(GpsBabelRunsTest, PartialNameKeepsTheFormatsExtensionLast)
+{
+    EXPECT_EQ(gpsBabelPartialName("/w/Wayfolk.plt"), "/w/Wayfolk.partial.plt");
+    EXPECT_EQ(gpsBabelPartialName("/w/Wayfolk05_12-9_07_03.gpx"), "/w/Wayfolk05_12-9_07_03.partial.gpx");
+    EXPECT_EQ(gpsBabelPartialName("/w.d/Wayfolk"), "/w.d/Wayfolk.partial");
+}
+
+TEST(GpsBabelRunsTest, CheckedRunGivesTheNameOnlyToAWholeFile)
+{
+    // The real GPSBabel on a two-point track: the GPX takes its name, no partial file stays.
+    TempDir dir;
+    const auto files = readoutFiles(dir.str(), "");
+    writeFile(files.nmea, "$GPGGA,120000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*49\r\n"
+                          "$GPRMC,120000,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*64\r\n"
+                          "$GPGGA,120001,4807.048,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*4F\r\n"
+                          "$GPRMC,120001,A,4807.048,N,01131.000,E,022.4,084.4,230394,003.1,W*62\r\n");
+    ExportOptions options;
+    options.gpx = options.plt = true;
+    for (const auto &run : gpsBabelRuns(files, options)) {
+        pid_t started = 0;
+        const auto outcome = runGpsBabelChecked(run, 2, [&](pid_t pid) { started = pid; });
+        EXPECT_EQ(outcome.kind, GpsBabelOutcome::Kind::made) << run.format << " " << outcome.diagnostics;
+        EXPECT_GT(started, 0);
+        EXPECT_TRUE(gpsBabelOutputComplete(run.format, run.output, 2)) << run.format;
+    }
+    for (const auto &entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().string().find(".partial"), std::string::npos) << entry.path();
 }

@@ -2,11 +2,13 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -71,55 +73,149 @@ std::string ReadoutFiles::markFile(const std::string &markText) const
     return folder + "/wayfolk(TAG" + markText + ")" + stamp + ".nmea";
 }
 
+std::string partialName(const std::string &path) { return path + ".partial"; }
+
+std::string gpsBabelPartialName(const std::string &output)
+{
+    const auto dot = output.rfind('.');
+    const auto slash = output.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return output + ".partial";
+    return output.substr(0, dot) + ".partial" + output.substr(dot);
+}
+
+namespace {
+
+// An output file written under its partial name and renamed into place when
+// complete. Whatever stood under either name (a planted link, a FIFO) is
+// replaced, never written through or waited on.
+class ReplacingFile {
+public:
+    ReplacingFile() = default;
+    ReplacingFile(const ReplacingFile &) = delete;
+    ReplacingFile &operator=(const ReplacingFile &) = delete;
+    ~ReplacingFile() { abandon(); }
+
+    bool open(const std::string &path)
+    {
+        abandon();
+        path_ = path;
+        failed_ = false;
+        const std::string partial = partialName(path);
+        ::unlink(partial.c_str());
+        const int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0) return false;
+        file_ = ::fdopen(fd, "wb");
+        if (file_ == nullptr) {
+            ::close(fd);
+            ::unlink(partial.c_str());
+            return false;
+        }
+        return true;
+    }
+    bool isOpen() const { return file_ != nullptr; }
+    void write(const std::string &text)
+    {
+        if (file_ != nullptr && std::fwrite(text.data(), 1, text.size(), file_) != text.size()) failed_ = true;
+    }
+    // Closes the file and gives it its real name; false when anything failed.
+    bool commit()
+    {
+        if (file_ == nullptr) return false;
+        const bool written = std::fflush(file_) == 0 && !failed_ && std::ferror(file_) == 0;
+        const bool closed = std::fclose(file_) == 0;
+        file_ = nullptr;
+        const std::string partial = partialName(path_);
+        if (written && closed && std::rename(partial.c_str(), path_.c_str()) == 0) return true;
+        ::unlink(partial.c_str());
+        return false;
+    }
+    void abandon()
+    {
+        if (file_ == nullptr) return;
+        std::fclose(file_);
+        file_ = nullptr;
+        ::unlink(partialName(path_).c_str());
+    }
+
+private:
+    std::string path_;
+    std::FILE *file_ = nullptr;
+    bool failed_ = false;
+};
+
+// A regular file opened for reading; a link or a FIFO under the name is refused.
+std::FILE *openRegularForReading(const std::string &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE *file = ::fdopen(fd, "rb");
+    if (file == nullptr) ::close(fd);
+    return file;
+}
+
+}  // namespace
+
 ConversionOutcome convertTrackText(const ReadoutFiles &files, bool perMark)
 {
     ConversionOutcome outcome;
-    std::ifstream in(files.trackText, std::ios::binary);
-    if (!in) {
+    std::FILE *in = openRegularForReading(files.trackText);
+    if (in == nullptr) {
         outcome.failure = ConversionOutcome::Failure::trackTextMissing;
         outcome.failedPath = files.trackText;
         return outcome;
     }
-    std::ofstream nmea(files.nmea, std::ios::binary | std::ios::trunc);
-    if (!nmea) {
-        outcome.failure = ConversionOutcome::Failure::nmeaNotWritable;
-        outcome.failedPath = files.nmea;
+    auto fail = [&](ConversionOutcome::Failure failure, const std::string &path) {
+        std::fclose(in);
+        outcome.failure = failure;
+        outcome.failedPath = path;
         return outcome;
-    }
-    std::ofstream markFile;
+    };
+    ReplacingFile nmea;
+    if (!nmea.open(files.nmea)) return fail(ConversionOutcome::Failure::nmeaNotWritable, files.nmea);
+    ReplacingFile markFile;
+    std::string markPath;
     std::string previousMark = kUnmarked;
-    std::string line;
+    char *buffer = nullptr;
+    size_t capacity = 0;
     size_t lineNumber = 0;
-    while (std::getline(in, line)) {
+    for (ssize_t length; (length = ::getline(&buffer, &capacity, in)) >= 0;) {
+        std::string line(buffer, static_cast<size_t>(length));
+        if (!line.empty() && line.back() == '\n') line.pop_back();
         ++lineNumber;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (lineNumber <= 2) continue;  // the two header lines
         const std::string mark = line.substr(0, kMarkTextWidth);
         if (mark != previousMark && perMark) {
-            if (markFile.is_open()) markFile.close();
+            if (markFile.isOpen() && !markFile.commit()) {
+                std::free(buffer);
+                return fail(ConversionOutcome::Failure::markFileNotWritable, markPath);
+            }
             if (mark != kUnmarked && canNameFile(mark)) {
-                const std::string path = files.markFile(mark);
-                markFile.open(path, std::ios::binary | std::ios::trunc);
-                if (!markFile) {
-                    outcome.failure = ConversionOutcome::Failure::markFileNotWritable;
-                    outcome.failedPath = path;
-                    return outcome;
+                markPath = files.markFile(mark);
+                if (!markFile.open(markPath)) {
+                    std::free(buffer);
+                    return fail(ConversionOutcome::Failure::markFileNotWritable, markPath);
                 }
-                outcome.markFiles.push_back(path);
+                outcome.markFiles.push_back(markPath);
             }
         }
         const std::string sentence = line.size() > kMarkColumnWidth ? line.substr(kMarkColumnWidth) : std::string();
-        nmea << sentence << kLineEnd;
+        nmea.write(sentence + kLineEnd);
         ++outcome.sentenceLines;
         if (mark != kUnmarked) ++outcome.markedLines;
-        if (markFile.is_open()) markFile << sentence << kLineEnd;
+        if (markFile.isOpen()) markFile.write(sentence + kLineEnd);
         previousMark = mark;
     }
-    nmea.flush();
-    if (!nmea) {
-        outcome.failure = ConversionOutcome::Failure::nmeaNotWritable;
-        outcome.failedPath = files.nmea;
-    }
+    std::free(buffer);
+    if (markFile.isOpen() && !markFile.commit())
+        return fail(ConversionOutcome::Failure::markFileNotWritable, markPath);
+    if (!nmea.commit()) return fail(ConversionOutcome::Failure::nmeaNotWritable, files.nmea);
+    std::fclose(in);
     return outcome;
 }
 
@@ -175,7 +271,7 @@ bool DetachedLauncher::startDetached(const std::string &program, const std::vect
 }
 
 int runAndWait(const std::string &program, const std::vector<std::string> &arguments, std::string &error,
-               std::string &diagnostics)
+               std::string &diagnostics, const std::function<void(pid_t)> &started)
 {
     int errPipe[2];
     if (pipe2(errPipe, O_CLOEXEC) != 0) {
@@ -187,16 +283,30 @@ int runAndWait(const std::string &program, const std::vector<std::string> &argum
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
+    // The program starts with no signal blocked and Ctrl-C and SIGTERM at their
+    // defaults, whatever the calling thread blocks or catches.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGTERM);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
     auto list = argv(program, arguments);
-    const int rc = posix_spawnp(&pid, program.c_str(), &actions, nullptr, list.data(), environ);
+    const int rc = posix_spawnp(&pid, program.c_str(), &actions, &attributes, list.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     ::close(errPipe[1]);
     if (rc != 0) {
         ::close(errPipe[0]);
         error = startFailure(program, rc);
         return -1;
     }
+    if (started) started(pid);
     char buffer[4096];
     ssize_t n;
     while ((n = ::read(errPipe[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
@@ -208,6 +318,82 @@ int runAndWait(const std::string &program, const std::vector<std::string> &argum
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     error = program + " ended by signal " + std::to_string(WTERMSIG(status));
     return -1;
+}
+
+namespace {
+
+// The whole file, or nothing when it is not a regular file.
+bool readRegularFile(const std::string &path, std::string &content)
+{
+    std::FILE *file = openRegularForReading(path);
+    if (file == nullptr) return false;
+    char buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) content.append(buffer, n);
+    const bool ok = std::ferror(file) == 0;
+    std::fclose(file);
+    return ok;
+}
+
+bool endsWithClosingTag(const std::string &content, const std::string &tag)
+{
+    const auto last = content.find_last_not_of(" \t\r\n");
+    return last != std::string::npos && last + 1 >= tag.size() &&
+           content.compare(last + 1 - tag.size(), tag.size(), tag) == 0;
+}
+
+// The PLT file: six header lines, then one whole line (CR LF) per point.
+bool pltHoldsPoints(const std::string &content, size_t expectedPoints)
+{
+    if (content.size() < 2 || content.compare(content.size() - 2, 2, "\r\n") != 0) return false;
+    size_t lines = 0;
+    for (char c : content) lines += c == '\n' ? 1 : 0;
+    return lines >= 6 && lines - 6 == expectedPoints;
+}
+
+}  // namespace
+
+bool gpsBabelOutputComplete(const std::string &format, const std::string &path, size_t expectedPoints)
+{
+    std::string content;
+    if (!readRegularFile(path, content)) return false;
+    if (format == "gpx") return endsWithClosingTag(content, "</gpx>");
+    if (format == "kml") return endsWithClosingTag(content, "</kml>");
+    if (format == "ozi") return pltHoldsPoints(content, expectedPoints);
+    return !content.empty();
+}
+
+GpsBabelOutcome runGpsBabelChecked(const GpsBabelRun &run, size_t expectedPoints,
+                                   const std::function<void(pid_t)> &started)
+{
+    GpsBabelOutcome outcome;
+    const std::string partial = gpsBabelPartialName(run.output);
+    // GPSBabel opens the partial name that we made a fresh regular file.
+    ::unlink(partial.c_str());
+    const int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        outcome.kind = GpsBabelOutcome::Kind::failed;
+        outcome.error = partial + ": " + std::strerror(errno);
+        return outcome;
+    }
+    ::close(fd);
+    std::vector<std::string> arguments = run.arguments;
+    if (!arguments.empty()) arguments.back() = partial;  // "-F" <output> ends the list
+    outcome.status = runAndWait(kGpsBabelProgram, arguments, outcome.error, outcome.diagnostics, started);
+    if (outcome.status < 0 && outcome.error.find(std::strerror(ENOENT)) != std::string::npos)
+        outcome.kind = GpsBabelOutcome::Kind::cannotStart;
+    else if (outcome.status != 0)
+        outcome.kind = GpsBabelOutcome::Kind::failed;
+    else if (!gpsBabelOutputComplete(run.format, partial, expectedPoints))
+        outcome.kind = GpsBabelOutcome::Kind::cut;
+    else if (std::rename(partial.c_str(), run.output.c_str()) != 0) {
+        outcome.kind = GpsBabelOutcome::Kind::failed;
+        outcome.error = run.output + ": " + std::strerror(errno);
+    } else {
+        outcome.kind = GpsBabelOutcome::Kind::made;
+        return outcome;
+    }
+    ::unlink(partial.c_str());
+    return outcome;
 }
 
 }  // namespace trk7700::client

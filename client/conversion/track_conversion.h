@@ -4,6 +4,8 @@
 // the per-mark files made from the library's track text, and the GPSBabel runs
 // that turn the NMEA file into KML, PLT and GPX. No widgets here.
 #include <ctime>
+#include <functional>
+#include <sys/types.h>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,15 @@ struct ConversionOutcome {
     bool ok() const { return failure == Failure::none; }
 };
 
+// Output files are written under this name beside their real one and renamed
+// into place when complete, so that an entry planted under the real name (a
+// link, a FIFO) is replaced, never written through or waited on. What an
+// interrupted run leaves under it is scratch.
+std::string partialName(const std::string &path);
+// GPSBabel gives some outputs their format's extension: its partial name keeps
+// the extension last ("Wayfolk.partial.plt").
+std::string gpsBabelPartialName(const std::string &output);
+
 // Reads the track text, skips its two header lines, writes every data line
 // without its 4-character mark column to the whole-log NMEA file and, with
 // perMark, each run of equally marked lines to a file of its own (a mark that
@@ -83,7 +94,25 @@ public:
 // Runs the program and waits for it. Returns its exit status (0..255), or -1
 // when it could not be started or ended by a signal (error says why); what it
 // printed on standard error is collected in diagnostics.
+// started, when given, learns the program's process id as soon as it runs.
 int runAndWait(const std::string &program, const std::vector<std::string> &arguments, std::string &error,
-               std::string &diagnostics);
+               std::string &diagnostics, const std::function<void(pid_t)> &started = {});
+
+// True when GPSBabel's output is whole: GPX and KML end with their closing
+// tag, a PLT file holds one whole line per point (GPSBabel exits 0 even when
+// the disk filled up under it).
+bool gpsBabelOutputComplete(const std::string &format, const std::string &path, size_t expectedPoints);
+
+struct GpsBabelOutcome {
+    enum class Kind { made, cannotStart, failed, cut } kind = Kind::failed;
+    int status = 0;           // GPSBabel's exit status, -1 when it did not run or was killed
+    std::string error;        // why it could not run
+    std::string diagnostics;  // what it printed on standard error
+};
+
+// Runs GPSBabel and waits: it writes the output's partial name, which takes the
+// real name only when GPSBabel succeeded and the file is whole.
+GpsBabelOutcome runGpsBabelChecked(const GpsBabelRun &run, size_t expectedPoints,
+                                   const std::function<void(pid_t)> &started = {});
 
 }  // namespace trk7700::client

@@ -1,0 +1,24 @@
+#pragma once
+// The commands of trk7700, one file each. Each adds its subcommand with its
+// options to the application; when the command line chooses it, its runner
+// is stored in chosen and run once every option value has been checked.
+#include "run_context.h"
+
+#include <CLI/CLI.hpp>
+#include <functional>
+
+namespace trk7700::cli {
+
+using CommandRunner = std::function<int()>;
+
+void addDownloadCommand(CLI::App &app, RunContext &context, CommandRunner &chosen);
+void addEraseCommand(CLI::App &app, RunContext &context, CommandRunner &chosen);
+void addSettingsCommand(CLI::App &app, RunContext &context, CommandRunner &chosen);
+void addInfoCommand(CLI::App &app, RunContext &context, CommandRunner &chosen);
+void addFirmwareCommand(CLI::App &app, RunContext &context, CommandRunner &chosen);
+void addPortsCommand(CLI::App &app, RunContext &context, CommandRunner &chosen);
+
+// A text as a JSON string, quotes included.
+std::string jsonString(const std::string &text);
+
+}  // namespace trk7700::cli
