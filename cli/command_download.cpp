@@ -1,12 +1,15 @@
-// trk7700 download: the whole log into a folder, converted, and on request
-// erased afterwards.
+// trk7700 download: the whole log into a folder, converted, kept in the
+// history, and on request erased afterwards. The conversion step is shared
+// with trk7700 convert (readout_export.h).
 #include "advice.h"
 #include "binding/shipped_files.h"
 #include "commands.h"
+#include "conversion/readout_history.h"
 #include "conversion/readout_staging.h"
 #include "conversion/track_conversion.h"
 #include "interrupt.h"
 #include "options.h"
+#include "readout_export.h"
 
 #include <algorithm>
 #include <atomic>
@@ -23,12 +26,9 @@ namespace {
 
 using client::kLogImageBytes;
 
-// The library's working files in the target folder.
-constexpr const char *kScratchNames[] = {"DB.sr", "SortDB.sr", "Output_tmp.dat", "Output_new.tmp"};
-
 struct DownloadOptions {
     std::string folder;
-    client::ExportOptions exports;
+    ExportChoices exports;
     bool erase = false;
     bool yes = false;
 };
@@ -39,95 +39,24 @@ std::string defaultTargetFolder()
     return std::string(home != nullptr ? home : ".") + "/Wayfolk";
 }
 
-std::string humanSize(uintmax_t bytes)
+// A copy of the track text in the logger's history; false after telling why.
+bool keepInHistory(RunContext &context, Connection &connection, const std::string &trackText, size_t records)
 {
-    char text[32];
-    if (bytes >= 1024 * 1024)
-        std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1024.0 * 1024.0));
-    else if (bytes >= 1024)
-        std::snprintf(text, sizeof text, "%.1f KiB", static_cast<double>(bytes) / 1024.0);
-    else
-        std::snprintf(text, sizeof text, "%ju bytes", bytes);
-    return text;
-}
-
-// Everything this run may leave in the folder while it works: removed again
-// when a signal ends the run. Earlier readouts' files are not among them.
-void registerScratch(const client::ReadoutFiles &files)
-{
-    for (const char *name : kScratchNames) addScratchFile(files.folder + "/" + name);
-    addScratchFile(client::stagedTrackText(files));
-    addScratchFile(client::partialName(files.nmea));
-    for (const std::string *path : {&files.kml, &files.plt, &files.gpx})
-        addScratchFile(client::gpsBabelPartialName(*path));
-    addScratchPattern(files.folder, "wayfolk(TAG", ")" + files.stamp + ".nmea.partial");
-}
-
-// The GPSBabel runs go side by side; false when any did not make its file.
-bool runGpsBabel(RunContext &context, const client::ReadoutFiles &files, const client::ExportOptions &exports,
-                 size_t points, std::vector<std::string> &made)
-{
-    struct Conversion {
-        client::GpsBabelRun run;
-        client::GpsBabelOutcome outcome;
-        pid_t pid = 0;
-    };
-    std::vector<Conversion> conversions;
-    for (const auto &run : client::gpsBabelRuns(files, exports)) conversions.push_back({run, {}});
-    if (conversions.empty()) return true;
-    std::vector<std::thread> running;
-    std::atomic<size_t> finished {0};
-    for (auto &c : conversions)
-        running.push_back(startWorker([&c, &finished, points] {
-            c.outcome = client::runGpsBabelChecked(c.run, points, [&c](pid_t pid) {
-                c.pid = pid;
-                addChildProcess(pid);
-            });
-            if (c.pid != 0) removeChildProcess(c.pid);
-            ++finished;
-        }));
-    auto progress = context.progress();
-    while (finished.load() < conversions.size()) {
-        if (interruptSignal() != 0) endInterruptedRun("The track text and the NMEA file of this readout are complete.");
-        progress->phase("GPSBabel makes the KML, PLT and GPX files...");
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (records == 0) return true;
+    int32_t serial = 0;
+    client::TextBuffer firmware(8);
+    const auto call = context.library.readDeviceInformation(connection.comPort(), serial, firmware);
+    // Without a serial number the readout is still kept, under 0.
+    if (!call.made() || call.result != return_read_device_information_successful) serial = 0;
+    std::string error;
+    const std::string entry =
+        client::keepInHistory(trackText, static_cast<uint32_t>(serial), std::time(nullptr), error);
+    if (entry.empty()) {
+        context.fail("cannot keep the readout in the history " + client::historyFolder() + ": " + error);
+        return false;
     }
-    for (auto &r : running) r.join();
-    progress->finish("GPSBabel done");
-
-    bool allMade = true, missingTold = false;
-    for (const auto &c : conversions) {
-        using Kind = client::GpsBabelOutcome::Kind;
-        const auto &o = c.outcome;
-        if (o.kind == Kind::made) {
-            made.push_back(c.run.output);
-            continue;
-        }
-        allMade = false;
-        if (o.kind == Kind::cannotStart) {
-            if (!missingTold)
-                context.fail(std::string("GPSBabel cannot be started (program '") + client::kGpsBabelProgram +
-                             "'): install the Debian package '" + client::kGpsBabelPackage +
-                             "'. No KML, PLT or GPX files were made.");
-            missingTold = true;
-        } else if (o.kind == Kind::cut) {
-            context.fail("GPSBabel left " + c.run.output +
-                         " incomplete (it exited 0, but the file is cut short: is the disk full?). The file was not "
-                         "made; an earlier one of that name is kept.");
-        } else {
-            context.fail("GPSBabel could not make " + c.run.output + ": " +
-                         (o.status < 0 ? o.error : "exit status " + std::to_string(o.status)) +
-                         (o.diagnostics.empty() ? "" : "\n" + o.diagnostics));
-        }
-    }
-    return allMade;
-}
-
-void showFile(const std::string &path)
-{
-    std::error_code ec;
-    const auto size = fs::file_size(path, ec);
-    std::printf("  %-28s %s\n", fs::path(path).filename().c_str(), ec ? "(missing)" : humanSize(size).c_str());
+    context.note("Kept in the history as " + entry + " (trk7700 history; trk7700 convert " + entry + " DIR)");
+    return true;
 }
 
 int eraseAfterReadout(RunContext &context, Connection &connection, size_t records, const std::string &folder,
@@ -220,47 +149,25 @@ int download(RunContext &context, const DownloadOptions &options)
     case client::StagedTextOutcome::placed: break;
     }
 
-    client::ConversionOutcome outcome;
-    context.runWork([&] { outcome = client::convertTrackText(files, options.exports.perMark); }, [] {},
-                    "The track text of this readout is complete." + std::string(options.erase ? " Nothing was erased." : ""));
-    if (!outcome.ok()) {
-        using Failure = client::ConversionOutcome::Failure;
-        if (outcome.failure == Failure::trackTextMissing)
-            return context.fail("the track text " + outcome.failedPath + " is missing, so nothing could be converted." +
-                                notErased);
-        return context.fail(std::string(outcome.failure == Failure::markFileNotWritable ? "cannot write the mark file "
-                                                                                          : "cannot write the NMEA file ") +
-                            outcome.failedPath + ": check the folder's permissions and free space." + notErased);
-    }
+    const ExportResult exported =
+        exportReadout(context, files, options.exports,
+                      "The track text of this readout is complete." +
+                          std::string(options.erase ? " Nothing was erased." : ""),
+                      notErased);
+    if (!exported.converted) return exported.exitCode;
 
-    const size_t records = outcome.sentenceLines / 2;
-    std::vector<std::string> made;
-    bool allMade = true;
-    const bool exportsWanted = options.exports.kml || options.exports.plt || options.exports.gpx;
-    if (records > 0) allMade = runGpsBabel(context, files, options.exports, records, made);
-    std::printf("Read %zu records (%zu with a mark) into %s\n", records, outcome.markedLines / 2, folder.c_str());
-    showFile(files.trackText);
-    showFile(files.nmea);
-    if (!outcome.markFiles.empty()) {
-        std::vector<std::string> distinct;
-        for (const auto &m : outcome.markFiles)
-            if (std::find(distinct.begin(), distinct.end(), m) == distinct.end()) distinct.push_back(m);
-        uintmax_t total = 0;
-        for (const auto &m : distinct) {
-            std::error_code ec;
-            total += fs::file_size(m, ec);
-        }
-        std::printf("  %-28s %zu files, %s together\n", "wayfolk(TAG<mark>).nmea", distinct.size(),
-                    humanSize(total).c_str());
-    }
-    for (const auto &path : made) showFile(path);
-    if (records == 0 && exportsWanted) std::printf("The log holds no records: no KML, PLT or GPX file was made.\n");
+    // Every complete readout is kept in the history, before any erase.
+    const bool kept = keepInHistory(context, connection, files.trackText, exported.records);
 
-    int exitCode = allMade ? kExitOk : kExitFailed;
-    // The track text and the NMEA file hold every record now: erasing loses nothing.
+    int exitCode = exported.exitCode;
+    // The track text, the NMEA file and the history hold every record now:
+    // erasing loses nothing.
     if (options.erase) {
-        if (!allMade) context.note("The track text and the NMEA file are complete, so the erase goes ahead.");
-        const int erased = eraseAfterReadout(context, connection, records, folder, options.yes);
+        if (!kept && exported.records > 0)
+            return context.fail("the readout could not be kept in the history, so nothing was erased; the files in " +
+                                folder + " are complete.");
+        if (exitCode != kExitOk) context.note("The track text and the NMEA file are complete, so the erase goes ahead.");
+        const int erased = eraseAfterReadout(context, connection, exported.records, folder, options.yes);
         if (erased != kExitOk) exitCode = erased;
     }
     return exitCode;
@@ -280,12 +187,7 @@ void addDownloadCommand(CLI::App &app, RunContext &context, CommandRunner &chose
     command->add_option("DIR", options->folder, "the target folder, made when missing")
         ->capture_default_str()
         ->default_str("~/Wayfolk");
-    command->add_flag("--date", options->exports.dateInName, "put the date and time of the readout into every file name");
-    command->add_flag("--per-mark", options->exports.perMark,
-                      "also write each run of marked records to wayfolk(TAG<mark>).nmea");
-    command->add_flag("--kml", options->exports.kml, "make Wayfolk.kml (Google Earth)");
-    command->add_flag("--plt", options->exports.plt, "make Wayfolk.plt (Ozi Explorer)");
-    command->add_flag("--gpx", options->exports.gpx, "make Wayfolk.gpx");
+    addExportOptions(*command, options->exports);
     CLI::Option *eraseOption = command->add_flag("--erase", options->erase,
                       "erase the logger afterwards, only when the readout is complete and its track text and NMEA "
                       "file are written (asks first)");

@@ -17,6 +17,8 @@ void addSettingsCommand(CLI::App &app, RunContext &context, CommandRunner &chose
 void addInfoCommand(CLI::App &app, RunContext &context, CommandRunner &chosen);
 void addFirmwareCommand(CLI::App &app, RunContext &context, CommandRunner &chosen);
 void addPortsCommand(CLI::App &app, RunContext &context, CommandRunner &chosen);
+void addConvertCommand(CLI::App &app, RunContext &context, CommandRunner &chosen);
+void addHistoryCommand(CLI::App &app, RunContext &context, CommandRunner &chosen);
 
 // A text as a JSON string, quotes included.
 std::string jsonString(const std::string &text);

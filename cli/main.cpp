@@ -54,6 +54,8 @@ int main(int argc, char **argv)
     addInfoCommand(app, context, chosen);
     addFirmwareCommand(app, context, chosen);
     addPortsCommand(app, context, chosen);
+    addConvertCommand(app, context, chosen);
+    addHistoryCommand(app, context, chosen);
     app.require_subcommand(1);
 
     if (argc == 1) {

@@ -1,0 +1,244 @@
+#include "readout_export.h"
+
+#include "conversion/readout_progress.h"
+#include "conversion/readout_staging.h"
+#include "interrupt.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace trk7700::cli {
+namespace {
+
+// The library's working files in the target folder.
+constexpr const char *kScratchNames[] = {"DB.sr", "SortDB.sr", "Output_tmp.dat", "Output_new.tmp"};
+
+// The marks as waypoints, GPSBabel's second input; a scratch file of the run.
+std::string waypointsFile(const client::ReadoutFiles &files)
+{
+    return files.folder + "/.Wayfolk" + files.stamp + ".marks.gpx";
+}
+
+// A zone of the system's time-zone database: "Europe/Berlin", "UTC".
+bool isKnownTimeZone(const std::string &zone)
+{
+    if (zone.empty() || zone.find("..") != std::string::npos || zone.front() == '/') return false;
+    std::error_code ec;
+    return fs::is_regular_file("/usr/share/zoneinfo/" + zone, ec);
+}
+
+// The runs for the checked formats; GPX and KML carry the marks as waypoints.
+std::vector<client::GpsBabelRun> gpsBabelRuns(RunContext &context, const client::ReadoutFiles &files,
+                                              const ExportChoices &exports)
+{
+    std::string marks;
+    if (exports.kml || exports.gpx) {
+        std::string error;
+        const auto waypoints = client::markWaypoints(files.trackText, error);
+        if (!waypoints.empty() && client::writeWaypointsGpx(waypoints, waypointsFile(files), error))
+            marks = waypointsFile(files);
+        else if (!error.empty())
+            context.note("the marks cannot become waypoints: " + error);
+    }
+    // GPSBabel splits days at midnight of the zone in TZ, which the runs inherit.
+    if (exports.days && !exports.timeZone.empty()) ::setenv("TZ", exports.timeZone.c_str(), 1);
+    const auto splitting = exports.splitting();
+    std::vector<client::GpsBabelRun> runs;
+    if (exports.kml) runs.push_back(client::exportRun(files.nmea, marks, splitting, "kml", files.kml));
+    // A PLT file holds one track: GPSBabel would write a file for each trip.
+    if (exports.plt) runs.push_back(client::exportRun(files.nmea, "", {}, "ozi", files.plt));
+    if (exports.gpx) runs.push_back(client::exportRun(files.nmea, marks, splitting, "gpx", files.gpx));
+    return runs;
+}
+
+std::string humanSizeOf(uintmax_t bytes)
+{
+    char text[32];
+    if (bytes >= 1024 * 1024)
+        std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1024.0 * 1024.0));
+    else if (bytes >= 1024)
+        std::snprintf(text, sizeof text, "%.1f KiB", static_cast<double>(bytes) / 1024.0);
+    else
+        std::snprintf(text, sizeof text, "%ju bytes", bytes);
+    return text;
+}
+
+}  // namespace
+
+void registerScratch(const client::ReadoutFiles &files)
+{
+    for (const char *name : kScratchNames) addScratchFile(files.folder + "/" + name);
+    addScratchFile(client::stagedTrackText(files));
+    addScratchFile(client::partialName(files.nmea));
+    for (const std::string *path : {&files.kml, &files.plt, &files.gpx})
+        addScratchFile(client::gpsBabelPartialName(*path));
+    addScratchPattern(files.folder, "wayfolk(TAG", ")" + files.stamp + ".nmea.partial");
+    addScratchFile(waypointsFile(files));
+}
+
+namespace {
+
+// The GPSBabel runs go side by side; false when any did not make its file.
+bool runGpsBabel(RunContext &context, const client::ReadoutFiles &files, const ExportChoices &exports,
+                 size_t points, std::vector<std::string> &made)
+{
+    struct Conversion {
+        client::GpsBabelRun run;
+        client::GpsBabelOutcome outcome;
+        pid_t pid = 0;
+    };
+    std::vector<Conversion> conversions;
+    for (const auto &run : gpsBabelRuns(context, files, exports)) conversions.push_back({run, {}});
+    if (conversions.empty()) return true;
+    std::vector<std::thread> running;
+    std::atomic<size_t> finished {0};
+    for (auto &c : conversions)
+        running.push_back(startWorker([&c, &finished, points] {
+            c.outcome = client::runGpsBabelChecked(c.run, points, [&c](pid_t pid) {
+                c.pid = pid;
+                addChildProcess(pid);
+            });
+            if (c.pid != 0) removeChildProcess(c.pid);
+            ++finished;
+        }));
+    auto progress = context.progress();
+    while (finished.load() < conversions.size()) {
+        if (interruptSignal() != 0) endInterruptedRun("The track text and the NMEA file of this readout are complete.");
+        progress->phase("GPSBabel makes the KML, PLT and GPX files...");
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    for (auto &r : running) r.join();
+    progress->finish("GPSBabel done");
+
+    bool allMade = true, missingTold = false;
+    for (const auto &c : conversions) {
+        using Kind = client::GpsBabelOutcome::Kind;
+        const auto &o = c.outcome;
+        if (o.kind == Kind::made) {
+            made.push_back(c.run.output);
+            continue;
+        }
+        allMade = false;
+        if (o.kind == Kind::cannotStart) {
+            if (!missingTold)
+                context.fail(std::string("GPSBabel cannot be started (program '") + client::kGpsBabelProgram +
+                             "'): install the Debian package '" + client::kGpsBabelPackage +
+                             "'. No KML, PLT or GPX files were made.");
+            missingTold = true;
+        } else if (o.kind == Kind::cut) {
+            context.fail("GPSBabel left " + c.run.output +
+                         " incomplete (it exited 0, but the file is cut short: is the disk full?). The file was not "
+                         "made; an earlier one of that name is kept.");
+        } else {
+            context.fail("GPSBabel could not make " + c.run.output + ": " +
+                         (o.status < 0 ? o.error : "exit status " + std::to_string(o.status)) +
+                         (o.diagnostics.empty() ? "" : "\n" + o.diagnostics));
+        }
+    }
+    return allMade;
+}
+
+void showFile(const std::string &path)
+{
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    std::printf("  %-28s %s\n", fs::path(path).filename().c_str(), ec ? "(missing)" : humanSizeOf(size).c_str());
+}
+
+
+}  // namespace
+
+client::TrackSplitting ExportChoices::splitting() const
+{
+    return {trips.empty() ? 0 : client::parseDuration(trips), days};
+}
+
+void addExportOptions(CLI::App &command, ExportChoices &choices)
+{
+    command.add_flag("--date", choices.dateInName, "put the date and time of the readout into every file name");
+    command.add_flag("--per-mark", choices.perMark, "also write each run of marked records to wayfolk(TAG<mark>).nmea");
+    command.add_flag("--kml", choices.kml, "make Wayfolk.kml (Google Earth), the marks as waypoints");
+    command.add_flag("--plt", choices.plt, "make Wayfolk.plt (Ozi Explorer)");
+    command.add_flag("--gpx", choices.gpx, "make Wayfolk.gpx, the marks as waypoints");
+    command
+        .add_option("--trips", choices.trips,
+                    "in KML and GPX, start a new track after a gap longer than GAP: 90s, 30m, 2h, 1d (a bare "
+                    "number counts as minutes; a PLT file holds one track)")
+        ->type_name("GAP")
+        ->check(CLI::Validator(
+            [](std::string &value) {
+                return client::parseDuration(value) > 0
+                           ? std::string()
+                           : "'" + value + "' is no duration: give a positive number with s, m, h or d, like 30m";
+            },
+            "GAP"));
+    command.add_flag("--days", choices.days, "in KML and GPX, start a new track at each local midnight");
+    command
+        .add_option("--tz", choices.timeZone, "the time zone of --days, like Europe/Berlin (default: the system's)")
+        ->type_name("ZONE")
+        ->check(CLI::Validator(
+            [](std::string &value) {
+                return isKnownTimeZone(value) ? std::string()
+                                              : "'" + value + "' is no time zone of /usr/share/zoneinfo";
+            },
+            "ZONE"));
+}
+
+std::string humanSize(uintmax_t bytes) { return humanSizeOf(bytes); }
+
+ExportResult exportReadout(RunContext &context, const client::ReadoutFiles &files, const ExportChoices &choices,
+                           const std::string &afterwards, const std::string &whatIsKept)
+{
+    ExportResult result;
+    client::ConversionOutcome outcome;
+    context.runWork([&] { outcome = client::convertTrackText(files, choices.perMark); }, [] {}, afterwards);
+    if (!outcome.ok()) {
+        using Failure = client::ConversionOutcome::Failure;
+        result.exitCode =
+            outcome.failure == Failure::trackTextMissing
+                ? context.fail("the track text " + outcome.failedPath + " is missing, so nothing could be converted." +
+                               whatIsKept)
+                : context.fail(std::string(outcome.failure == Failure::markFileNotWritable
+                                               ? "cannot write the mark file "
+                                               : "cannot write the NMEA file ") +
+                               outcome.failedPath + ": check the folder's permissions and free space." + whatIsKept);
+        return result;
+    }
+    result.converted = true;
+    result.records = outcome.sentenceLines / 2;
+    std::vector<std::string> made;
+    bool allMade = true;
+    const bool exportsWanted = choices.kml || choices.plt || choices.gpx;
+    if (result.records > 0) allMade = runGpsBabel(context, files, choices, result.records, made);
+    std::remove(waypointsFile(files).c_str());
+    std::printf("%zu records (%zu with a mark) in %s\n", result.records, outcome.markedLines / 2, files.folder.c_str());
+    showFile(files.trackText);
+    showFile(files.nmea);
+    if (!outcome.markFiles.empty()) {
+        std::vector<std::string> distinct;
+        for (const auto &m : outcome.markFiles)
+            if (std::find(distinct.begin(), distinct.end(), m) == distinct.end()) distinct.push_back(m);
+        uintmax_t total = 0;
+        for (const auto &m : distinct) {
+            std::error_code ec;
+            total += fs::file_size(m, ec);
+        }
+        std::printf("  %-28s %zu files, %s together\n", "wayfolk(TAG<mark>).nmea", distinct.size(),
+                    humanSizeOf(total).c_str());
+    }
+    for (const auto &path : made) showFile(path);
+    if (result.records == 0 && exportsWanted)
+        std::printf("The log holds no records: no KML, PLT or GPX file was made.\n");
+    result.exitCode = allMade ? kExitOk : kExitFailed;
+    return result;
+}
+
+}  // namespace trk7700::cli

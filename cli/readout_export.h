@@ -1,0 +1,43 @@
+#pragma once
+// The step after a readout's track text is in place, shared by trk7700
+// download and trk7700 convert: the NMEA and mark files, and GPSBabel's KML,
+// PLT and GPX files, split into trips or days as asked and with the marks as
+// waypoints in the GPX and KML files.
+#include "conversion/track_conversion.h"
+#include "conversion/track_export.h"
+#include "run_context.h"
+
+#include <CLI/CLI.hpp>
+#include <string>
+
+namespace trk7700::cli {
+
+struct ExportChoices : client::ExportOptions {
+    std::string trips;     // --trips GAP: a new track after a gap longer than GAP
+    bool days = false;     // --days: a new track at each local midnight
+    std::string timeZone;  // --tz ZONE for --days; the system's zone when empty
+    client::TrackSplitting splitting() const;
+};
+
+// --date, --per-mark, --kml, --plt, --gpx, --trips, --days, --tz.
+void addExportOptions(CLI::App &command, ExportChoices &choices);
+
+// Everything a run may leave in the folder while it works: removed again when
+// a signal ends the run. Earlier readouts' files are not among them.
+void registerScratch(const client::ReadoutFiles &files);
+
+struct ExportResult {
+    int exitCode = kExitOk;   // kExitFailed when a file could not be made (told already)
+    bool converted = false;   // the NMEA (and mark) files are written: every record is safe
+    size_t records = 0;
+};
+
+// Converts the track text in place into the folder's files and tells what was
+// made; afterwards is what a signal during it would leave ("The track text is
+// complete.").
+ExportResult exportReadout(RunContext &context, const client::ReadoutFiles &files, const ExportChoices &choices,
+                           const std::string &afterwards, const std::string &whatIsKept);
+
+std::string humanSize(uintmax_t bytes);
+
+}  // namespace trk7700::cli
