@@ -18,9 +18,20 @@ class QPushButton;
 
 namespace wayfolk::testing {
 
+// A question the window asked: its text and the button Enter would press.
+struct Question {
+    QString text;
+    Answer defaultAnswer;
+};
+
 class RecordingDialogs : public UserDialogs {
 public:
     void message(QWidget *, const QString &text) override { messages << text; }
+    Answer ask(QWidget *, const QString &question, Answer defaultAnswer) override
+    {
+        questions.push_back({question, defaultAnswer});
+        return answer;
+    }
     QString chooseFolder(QWidget *) override
     {
         ++folderDialogs;
@@ -28,6 +39,8 @@ public:
     }
 
     QStringList messages;
+    QList<Question> questions;
+    Answer answer = Answer::yes;  // how every question is answered
     QString folderToChoose;
     int folderDialogs = 0;
 };
