@@ -176,13 +176,6 @@ public:
     QString folder = sandbox.home() + QStringLiteral("/Tracks");
 };
 
-// The link library with a fast clock (tests/tool/quick_clock_library.cpp).
-trk7700::client::LibraryBinding &quickClockLibrary()
-{
-    static trk7700::client::LibraryBinding binding("libTRK7700_quick_clock.so");
-    return binding;
-}
-
 // The track points of GPSBabel's KML: one placemark with a time and lon,lat,alt per point.
 struct KmlPoint {
     double latitude, longitude;

@@ -18,6 +18,12 @@ trk7700::client::LibraryBinding &library()
     return binding;
 }
 
+trk7700::client::LibraryBinding &quickClockLibrary()
+{
+    static trk7700::client::LibraryBinding binding("libTRK7700_quick_clock.so");
+    return binding;
+}
+
 Sandbox::Sandbox() : savedCurrent_(QDir::currentPath()), savedHome_(qgetenv("HOME"))
 {
     for (const QString &folder : {home(), work(), ports()}) QDir().mkpath(folder);

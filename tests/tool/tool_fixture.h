@@ -48,6 +48,9 @@ public:
 // The library as the tool binds it, from beside the test executable; one for
 // the process, as the library's own state is.
 trk7700::client::LibraryBinding &library();
+// The link library with a clock fifty times fast (quick_clock_library.cpp),
+// for the waits of minutes that some tests run into.
+trk7700::client::LibraryBinding &quickClockLibrary();
 
 // HOME, the current directory and TRK7700_PORT_DIR point into a temporary
 // folder while it lives.
