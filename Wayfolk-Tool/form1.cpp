@@ -110,13 +110,13 @@ void Form1::connectPictureButtons()
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *before, QWidget *now) {
         for (PictureButton *picture : pictureButtons_)
             if (picture->covered() == before || picture->covered() == now) picture->caption()->update();
-        nameFocusedHiddenButton(before, now);
+        nameFocusedHiddenButton(now);
     });
 }
 
 // The maintenance buttons lie under the photo: Tab reaches them unseen, so
 // the status line says which one Space would press.
-void Form1::nameFocusedHiddenButton(QWidget *, QWidget *now)
+void Form1::nameFocusedHiddenButton(QWidget *now)
 {
     const QPushButton *underPhoto[] = {Command3, Command6, Command7, Command9, Command12};
     const auto *focused = qobject_cast<QPushButton *>(now);

@@ -151,7 +151,7 @@ private:
     // The firmware upgrade once the image's version is known and the user said yes.
     void upgradeFirmware(const QString &imageVersion);
     // The keyboard focus on a button hidden under the photo is named in the status line.
-    void nameFocusedHiddenButton(QWidget *before, QWidget *now);
+    void nameFocusedHiddenButton(QWidget *now);
     // A readout that ended with result 2: the staged text takes its name or
     // gives way to the earlier files, then the conversion follows.
     void placeReadout(const trk7700::client::ReadoutFiles &files);

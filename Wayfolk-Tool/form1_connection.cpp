@@ -1,18 +1,16 @@
 // The connection commands: "Verbinden", "Automatisch Verbinden" and
 // "Exit Dump Mode"; and how the window learns that a connection has ended.
 #include "binding/port_diagnosis.h"
-#include "binding/result_text.h"
 #include "command_flow.h"
 #include "form1.h"
 #include "picture_button.h"
 #include "result_words.h"
+#include "serial/port_map.h"
 #include "status_line.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
-
-#include "serial/port_map.h"
 
 #include <sys/stat.h>
 

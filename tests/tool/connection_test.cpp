@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,35 +40,6 @@ void verifyNotConnected(ToolWindow &window)
     QCOMPARE(textColour(window->Label33), kGrey);
     QCOMPARE(textColour(window->Label34), QApplication::palette().color(QPalette::WindowText));
     QCOMPARE(window->Label16->text(), QStringLiteral("Seriennummer = "));
-}
-
-// The window was connected and shows that it is no more: as before any
-// connection, and the status line says what to do.
-void verifyNotConnectedAnyMore(ToolWindow &window)
-{
-    QVERIFY(!window->connected());
-    QVERIFY(window->Command1->isEnabled());
-    QVERIFY(window->Command11->isEnabled());
-    for (QPushButton *command : {window->Command5, window->Command13, window->Command4, window->Command8})
-        QVERIFY2(!command->isEnabled(), qPrintable(command->objectName()));
-    for (QLabel *label : {window->Label31, window->Label33, window->Label36}) QCOMPARE(textColour(label), kGrey);
-    for (QLabel *label : {window->Label34, window->Label35})
-        QCOMPARE(textColour(label), QApplication::palette().color(QPalette::WindowText));
-    QCOMPARE(window->Label19->text(), QStringLiteral("Com Port wählen:"));
-    QVERIFY2(window->statusLine()->text().contains(QStringLiteral("Die Verbindung zum Logger ist getrennt.")),
-             qPrintable(window->statusLine()->text()));
-}
-
-// The window looks connected: connect buttons off, device commands on, colours swapped.
-void verifyConnected(ToolWindow &window)
-{
-    QVERIFY(!window->Command1->isEnabled());
-    QVERIFY(!window->Command11->isEnabled());
-    for (QPushButton *command : {window->Command5, window->Command13, window->Command4, window->Command8})
-        QVERIFY2(command->isEnabled(), qPrintable(command->objectName()));
-    for (QLabel *label : {window->Label34, window->Label35}) QCOMPARE(textColour(label), kGrey);
-    for (QLabel *label : {window->Label31, window->Label33, window->Label36})
-        QCOMPARE(textColour(label), QApplication::palette().color(QPalette::WindowText));
 }
 
 }  // namespace
@@ -409,52 +379,6 @@ private slots:
         QCOMPARE(window.dialogs.messages, QStringList());
         verifyConnected(window);
         QVERIFY(logger->inDumpMode());
-    }
-
-    // The logger vanishes during an operation: the library answers "no
-    // answer", closes the port and leaves dump mode. The window shows that it
-    // is no longer connected, and "Verbinden" connects to the logger that
-    // came back, without a restart.
-    void vanishedLoggerOffersConnectingAgain_data()
-    {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<int>("target");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("readout") << "Command5" << 0x60 << "12 return_device_time_out";
-        QTest::newRow("erase") << "Command4" << 0x61 << "Wayfolk Antwortet nicht";
-        QTest::newRow("store") << "Command8" << 0x55 << "";
-        QTest::newRow("device information") << "Command2" << kDeviceInformation << "";
-    }
-
-    void vanishedLoggerOffersConnectingAgain()
-    {
-        QFETCH(QString, command);
-        QFETCH(int, target);
-        QFETCH(QString, message);
-        Sandbox sandbox;
-        auto logger = sandbox.startLogger(3);
-        // The library notices the hang-up at once; the quick clock only keeps
-        // a library that does not from waiting minutes for the erase.
-        ToolWindow window(quickClockLibrary());
-        window->Text1->setText(sandbox.home() + QStringLiteral("/Tracks"));
-        window.selectPort(3);
-        window.click(window->Picture7);
-        verifyConnected(window);
-        logger->setFaults({Fault {FaultKind::hangup, target, 0, 50}});
-        QElapsedTimer clock;
-        clock.start();
-        window.run(window->findChild<QPushButton *>(command));
-        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(window.dialogs.messages, message.isEmpty() ? QStringList() : QStringList {message});
-        verifyNotConnectedAnyMore(window);
-
-        logger->clearFaults();
-        window.dialogs.messages.clear();
-        window.click(window->Picture7);
-        QCOMPARE(window.dialogs.messages, QStringList());
-        verifyConnected(window);
-        QTRY_VERIFY(logger->inDumpMode());
-        QCOMPARE(logger->openCount(), 2);
     }
 
     // Without the library every command tells so and nothing breaks; closing stays quiet.

@@ -111,4 +111,10 @@ int exitRequests(const trk7700::sim::SimulatedLogger &logger);
 // The text colour of a label: grey (128, 128, 128) or the window text colour.
 QColor textColour(const QLabel *label);
 
+// The window looks connected: connect buttons off, device commands on, colours swapped.
+void verifyConnected(ToolWindow &window);
+// The window was connected and shows that it is no more: as before any
+// connection, and the status line says what to do.
+void verifyNotConnectedAnyMore(ToolWindow &window);
+
 }  // namespace wayfolk::testing
