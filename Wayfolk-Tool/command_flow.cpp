@@ -89,6 +89,7 @@ void CommandFlow::finishIfDone()
 {
     if (!running_ || handlersActive_ > 0 || outstandingCalls_ > 0) return;
     running_ = false;
+    finishEvenWhenClosing_ = false;
     emit runningChanged(false);
     if (phase_ == Phase::waitingForCommand) {
         phase_ = Phase::lastCommand;

@@ -50,10 +50,15 @@ public:
               std::function<void(const Result &)> then, std::function<void()> whileRunning = {});
 
     // Closing: no further command starts and the running one makes no further
-    // calls; once it is over, `last` runs as the final command (it may make
-    // calls of its own). Asking again changes nothing.
+    // calls (unless it asked to finish); once it is over, `last` runs as the
+    // final command (it may make calls of its own). Asking again changes nothing.
     void close(const std::function<void()> &last);
     bool closing() const { return phase_ != Phase::open; }
+
+    // From a running command: its further calls still run when closing
+    // begins, so that work which must not stop halfway (a readout and its
+    // conversion) completes. Holds until the command is over.
+    void finishEvenWhenClosing() { finishEvenWhenClosing_ = running_; }
 
 signals:
     void statusChanged(const QString &text);
@@ -76,7 +81,7 @@ private:
             return nullptr;
     }
 
-    bool callsAllowed() const { return phase_ != Phase::waitingForCommand; }
+    bool callsAllowed() const { return phase_ != Phase::waitingForCommand || finishEvenWhenClosing_; }
     void post(const QString &status, std::function<void()> onWorker, std::function<void()> onWindow,
               std::function<void()> whileRunning);
     void callReturned(const std::function<void()> &onWindow);
@@ -93,6 +98,7 @@ private:
     int outstandingCalls_ = 0;
     int handlersActive_ = 0;
     Phase phase_ = Phase::open;
+    bool finishEvenWhenClosing_ = false;
     std::function<void()> lastCommand_;
 };
 

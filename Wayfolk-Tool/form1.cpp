@@ -17,6 +17,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+#include <iterator>
+
 namespace wayfolk {
 
 namespace {
@@ -35,10 +38,12 @@ Form1::Form1(trk7700::client::LibraryBinding &library, UserDialogs &dialogs, QWi
     buildControls();
     connect(flow_, &CommandFlow::statusChanged, statusLine_, &StatusLine::setText);
     connect(flow_, &CommandFlow::runningChanged, this, [this](bool running) {
-        if (running)
+        if (running) {
             setCursor(Qt::BusyCursor);
-        else
+        } else {
             unsetCursor();
+            readoutRunning_ = false;
+        }
     });
     connect(flow_, &CommandFlow::bindingFailed, this, &Form1::message);
     connectPictureButtons();
@@ -105,7 +110,26 @@ void Form1::connectPictureButtons()
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *before, QWidget *now) {
         for (PictureButton *picture : pictureButtons_)
             if (picture->covered() == before || picture->covered() == now) picture->caption()->update();
+        nameFocusedHiddenButton(now);
     });
+}
+
+// The maintenance buttons lie under the photo: Tab reaches them unseen, so
+// the status line says which one Space would press.
+void Form1::nameFocusedHiddenButton(QWidget *now)
+{
+    const QPushButton *underPhoto[] = {Command3, Command6, Command7, Command9, Command12};
+    const auto *focused = qobject_cast<QPushButton *>(now);
+    const bool hidden = focused != nullptr && std::find(std::begin(underPhoto), std::end(underPhoto), focused) !=
+                                                  std::end(underPhoto);
+    if (hidden) {
+        focusWords_ = QStringLiteral("Tastaturfokus: „%1“ (unter dem Foto), die Leertaste drückt die Taste.")
+                          .arg(focused->text());
+        statusLine_->setText(focusWords_);
+    } else if (!focusWords_.isEmpty()) {
+        if (statusLine_->text() == focusWords_) statusLine_->setText(QString());
+        focusWords_.clear();
+    }
 }
 
 void Form1::setOffered(QLabel *label, bool offered)
@@ -170,6 +194,11 @@ void Form1::closeEvent(QCloseEvent *event)
         return;
     }
     event->ignore();
+    if (flow_->running() && !flow_->closing())
+        statusLine_->setNote(readoutRunning_
+                                 ? QStringLiteral("Das Fenster schließt sich, sobald der Download beendet und "
+                                                  "umgewandelt ist.")
+                                 : QStringLiteral("Das Fenster schließt sich, sobald der laufende Befehl beendet ist."));
     flow_->close([this] { Form_Unload(); });
 }
 

@@ -63,6 +63,10 @@ public:
     int comPort() const { return ComPort; }
     // The six picture buttons, in the order of their family.
     const std::vector<PictureButton *> &pictureButtons() const { return pictureButtons_; }
+    // The window takes the logger as connected: from a successful connect
+    // until the library answers that it has no connection (26, also after a
+    // no-answer result when the port went away) or a firmware upgrade ended it.
+    bool connected() const { return connected_; }
 
     // Frames
     QGroupBox *Frame1, *Frame2, *Frame3, *Frame4;
@@ -86,6 +90,8 @@ protected:
 
 private:
     using Then = std::function<void()>;
+    // Told whether the window found the connection gone.
+    using Settled = std::function<void(bool connectionLost)>;
 
     // Building (form1_layout.cpp)
     void buildControls();
@@ -131,6 +137,24 @@ private:
     std::function<void()> showElapsedWhile(const QString &what);
     void enableDeviceCommands();
     void showConnectedColours();
+    // After a device command: brings the window's look in line with the
+    // library's connection (see connected()), then calls settled.
+    void settleConnection(int32_t result, const Settled &settled);
+    // The end of a device command: settles the connection and puts words (a
+    // result the message boxes leave untold, with what to do) into the status line.
+    void finishDeviceCommand(int32_t result, const QString &words);
+    void beginConnection();
+    // Back to the look before any connection; "Verbinden" and "Auto. Verbinden" are offered again.
+    void showNotConnected();
+    // The erase after the user answered its question.
+    void eraseAfterQuestion();
+    // The firmware upgrade once the image's version is known and the user said yes.
+    void upgradeFirmware(const QString &imageVersion);
+    // The keyboard focus on a button hidden under the photo is named in the status line.
+    void nameFocusedHiddenButton(QWidget *now);
+    // A readout that ended with result 2: the staged text takes its name or
+    // gives way to the earlier files, then the conversion follows.
+    void placeReadout(const trk7700::client::ReadoutFiles &files);
     void selectFoundPort(int32_t comNumber);
     void bindCommands();
     void connectSettingsPage();
@@ -149,6 +173,17 @@ private:
     std::vector<std::pair<QWidget *, int>> tableOrder_;
 
     int ComPort = 0;
+    bool connected_ = false;
+    // A readout of the connected logger was completed since connecting.
+    bool readoutSinceConnect_ = false;
+    // The logger's firmware version read at connect; empty when unknown.
+    QString loggerFirmwareVersion_;
+    // What the status line says after connecting about a device information
+    // read that failed without a message.
+    QString informationWords_;
+    bool readoutRunning_ = false;
+    // What the status line said about the focused hidden button, to take it back.
+    QString focusWords_;
     // Text4's tag: the minimum speed in knots as last read from the logger;
     // emptied by every change of Text4's text.
     QString text4Tag_;

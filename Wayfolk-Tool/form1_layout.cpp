@@ -193,10 +193,11 @@ void Form1::buildControls()
     setOffered(Label36, false);
     setOffered(Label31, false);
 
-    // The status line takes the free strip at the foot of the window.
+    // The status line takes the free strip at the foot of the window, below
+    // the frames and left of "Einst. Speichern".
     statusLine_ = new StatusLine(this);
     statusLine_->setObjectName(QStringLiteral("statusLine"));
-    statusLine_->setGeometry(8, 354, 496, 22);
+    statusLine_->setGeometry(8, 346, 496, 36);
 
     stackAndOrderControls();
 }

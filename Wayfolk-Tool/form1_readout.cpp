@@ -5,9 +5,12 @@
 #include "binding/result_text.h"
 #include "command_flow.h"
 #include "conversion/readout_progress.h"
+#include "conversion/readout_staging.h"
 #include "conversion/track_conversion.h"
 #include "form1.h"
+#include "result_words.h"
 #include "status_line.h"
+#include "user_dialogs.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -89,7 +92,8 @@ ReadoutFiles Form1::readoutFilesNow() const
 
 // The readout. Its files are fixed here: the window stays usable during the
 // download, and a folder or date option changed meanwhile must not send the
-// conversion to other files than the library writes.
+// conversion to other files than the library writes. The library writes the
+// text under a staging name, so that an empty logger cannot replace a track.
 void Form1::Command5_Click()
 {
     Label29->setText(QString::fromStdString(trk7700::client::makeDateStampNow()));
@@ -106,23 +110,52 @@ void Form1::Command5_Click()
     watch->clock.start();
     readoutClock_.start();
     statusLine_->setProgress(0);
+    readoutRunning_ = true;
+    // Closing the window meanwhile lets the readout end with its conversion,
+    // so that the folder never holds a new text beside older NMEA and GPX files.
+    flow_->finishEvenWhenClosing();
     const int32_t port = ComPort;
     flow_->call<LinkCall>(
         QStringLiteral("Warte auf den Logger..."),
-        [port, path = files.trackText](Binding &library) { return library.dumpDb(port, path); },
+        [port, path = trk7700::client::stagedTrackText(files)](Binding &library) { return library.dumpDb(port, path); },
         [this, files](const LinkCall &call) {
             statusLine_->setProgress(-1);
-            if (!call.made()) return;  // the flow has told why
-            // A failed download leaves no text file of this readout: whatever
-            // lies there under its name is older and is not converted.
-            if (call.result != return_dump_db_successful) {
-                readoutClock_.invalidate();
-                message(QString::fromStdString(trk7700::client::resultText(call.result)));
+            if (call.result == return_dump_db_successful) {
+                placeReadout(files);
                 return;
             }
-            Command14_Click(files);
+            // A failed download leaves the earlier files as they were.
+            trk7700::client::discardStagedTrackText(files);
+            readoutClock_.invalidate();
+            if (!call.made()) return;  // the flow has told why
+            message(QString::fromStdString(trk7700::client::resultText(call.result)));
+            finishDeviceCommand(call.result, QString());
         },
         [this, watch] { showDownloadProgress(*statusLine_, *watch); });
+}
+
+void Form1::placeReadout(const ReadoutFiles &files)
+{
+    std::string error;
+    switch (trk7700::client::placeStagedTrackText(files, error)) {
+    case trk7700::client::StagedTextOutcome::placed:
+        Command14_Click(files);
+        return;
+    case trk7700::client::StagedTextOutcome::emptyKeptEarlier: {
+        readoutClock_.invalidate();
+        readoutSinceConnect_ = connected_;
+        const QString kept = QString::fromUtf8(trk7700::client::kEmptyLoggerKeptFiles);
+        statusLine_->setText(kept);
+        message(kept);
+        return;
+    }
+    case trk7700::client::StagedTextOutcome::cannotPlace:
+        readoutClock_.invalidate();
+        message(QStringLiteral("Die ausgelesene Textdatei kann nicht abgelegt werden (%1). Die Daten liegen in %2; es "
+                               "wurde nichts umgewandelt.")
+                    .arg(shown(error), shown(trk7700::client::stagedTrackText(files))));
+        return;
+    }
 }
 
 // The conversion step: the NMEA files on the worker thread (a full log has
@@ -156,6 +189,8 @@ void Form1::conversionDone(const ReadoutFiles &files, const ConversionOutcome &o
         return;
     }
     startGpsBabel(files);
+    // The readout of the connected logger is complete (not a conversion run on its own).
+    if (readoutRunning_) readoutSinceConnect_ = connected_;
     const QString points = QStringLiteral("Fertig ausgelesen: %1 Punkte").arg(outcome.sentenceLines / 2);
     statusLine_->setText(readoutClock_.isValid()
                              ? QStringLiteral("%1 in %2").arg(points, duration(readoutClock_.elapsed() / 1000.0))
@@ -185,19 +220,40 @@ void Form1::startGpsBabel(const ReadoutFiles &files)
     }
 }
 
+// Erasing cannot be undone: it is asked first, Nein being the default, and
+// the question warns when the log was not read out since connecting.
 void Form1::Command4_Click()
+{
+    QString question = QStringLiteral("Alle Daten im Wayfolk löschen?");
+    if (!readoutSinceConnect_)
+        question += QStringLiteral("\n\nDas Log wurde seit dem Verbinden nicht ausgelesen: seine Aufzeichnungen "
+                                   "gehen verloren.");
+    if (dialogs_.ask(this, question, Answer::no) != Answer::yes) {
+        statusLine_->setText(QStringLiteral("Nicht gelöscht: die Daten im Wayfolk bleiben erhalten."));
+        return;
+    }
+    eraseAfterQuestion();
+}
+
+void Form1::eraseAfterQuestion()
 {
     const int32_t port = ComPort;
     flow_->call<LinkCall>(
         QStringLiteral("Lösche Daten im Wayfolk..."), [port](Binding &library) { return library.eraseAllDb(port); },
         [this](const LinkCall &call) {
             statusLine_->setProgress(-1);
+            QString words;
             switch (call.result) {
             case return_erase_db_successful: message(QStringLiteral("Daten im Wayfolk erfolgreich gelöscht")); break;
             case return_not_dump_mode: message(QStringLiteral("Nicht verbunden")); break;
             case return_device_time_out: message(QStringLiteral("Wayfolk Antwortet nicht")); break;
-            default: break;
+            default:
+                if (call.made())
+                    words = resultWords(call.result, QStringLiteral("Ob die Daten im Wayfolk gelöscht wurden, ist "
+                                                                    "unklar. Bitte neu verbinden und das Log auslesen."));
+                break;
             }
+            finishDeviceCommand(call.result, words);
         },
         showElapsedWhile(QStringLiteral("Lösche Daten im Wayfolk...")));
 }

@@ -5,6 +5,7 @@
 #include "conversion/speed_units.h"
 #include "fixed_places.h"
 #include "form1.h"
+#include "result_words.h"
 #include "status_line.h"
 
 #include <QCheckBox>
@@ -119,9 +120,19 @@ void Form1::Command10_Click(Then then)
                 message(QStringLiteral("Nicht verbunden"));
                 break;
             default:
+                if (values.call.made())
+                    statusLine_->setText(resultWords(values.call.result,
+                                                     QStringLiteral("Die Einstellungen konnten nicht gelesen werden; "
+                                                                    "die Seite zeigt sie nicht.")));
                 break;
             }
-            if (then) then();
+            // A read that found the connection gone leaves the window unconnected.
+            settleConnection(values.call.result, [this, then](bool lost) {
+                if (lost) {
+                    statusLine_->setText(resultWords(return_not_dump_mode, connectionLostWords()));
+                }
+                if (then) then();
+            });
         });
 }
 
@@ -189,11 +200,24 @@ void Form1::Command8_Click()
         },
         [this](const LinkCall &call) {
             statusLine_->setProgress(-1);
-            if (call.result == return_setting_device_successful)
+            const int32_t result = call.result;
+            QString words;
+            if (result == return_setting_device_successful)
                 message(QStringLiteral("Daten erfolgreich gespeichert"));
-            else if (isToldByName(call.result))
-                message(QString::fromStdString(trk7700::client::resultText(call.result)));
+            else if (isToldByName(result))
+                message(QString::fromStdString(trk7700::client::resultText(result)));
+            else if (result == return_device_time_out)
+                words = resultWords(result, QStringLiteral("Der Logger hat nicht geantwortet; die Einstellungen wurden "
+                                                           "nicht gespeichert. Bitte die Verbindung prüfen und erneut "
+                                                           "speichern."));
+            else if (result == return_device_checksum_error)
+                words = resultWords(result, QStringLiteral("Der Logger hat die Einstellungen wegen eines "
+                                                           "Prüfsummenfehlers nicht übernommen. Bitte erneut speichern."));
+            else if (call.made())
+                words = resultWords(result, QStringLiteral("Ob die Einstellungen gespeichert wurden, ist unklar. Bitte "
+                                                           "neu verbinden: die Seite zeigt dann, was der Logger hat."));
             Command8->setEnabled(true);
+            finishDeviceCommand(result, words);
         },
         showElapsedWhile(QStringLiteral("Speichere Einstellungen...")));
 }

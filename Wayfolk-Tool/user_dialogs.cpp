@@ -3,6 +3,9 @@
 #include "modBrowseFolders.h"
 
 #include <QMessageBox>
+#include <QPushButton>
+
+#include <memory>
 
 namespace wayfolk {
 
@@ -10,6 +13,30 @@ void StandardDialogs::message(QWidget *owner, const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok, owner);
     box.exec();
+}
+
+QMessageBox *makeQuestionBox(QWidget *owner, const QString &question, Answer defaultAnswer)
+{
+    auto *box = new QMessageBox(QMessageBox::Question, QString::fromUtf8(kApplicationTitle), question,
+                                QMessageBox::Yes | QMessageBox::No, owner);
+    // The window speaks German whatever translations are installed.
+    box->button(QMessageBox::Yes)->setText(QStringLiteral("Ja"));
+    box->button(QMessageBox::No)->setText(QStringLiteral("Nein"));
+    box->setDefaultButton(defaultAnswer == Answer::yes ? QMessageBox::Yes : QMessageBox::No);
+    box->setEscapeButton(QMessageBox::No);
+    return box;
+}
+
+Answer answerOf(const QMessageBox &box)
+{
+    return box.clickedButton() == box.button(QMessageBox::Yes) ? Answer::yes : Answer::no;
+}
+
+Answer StandardDialogs::ask(QWidget *owner, const QString &question, Answer defaultAnswer)
+{
+    const std::unique_ptr<QMessageBox> box(makeQuestionBox(owner, question, defaultAnswer));
+    box->exec();
+    return answerOf(*box);
 }
 
 QString StandardDialogs::chooseFolder(QWidget *owner) { return modBrowseFolders::BrowseFolder(owner); }

@@ -1,8 +1,9 @@
 #pragma once
-// How the window speaks to the user besides its controls: message boxes and
-// the folder dialog. The tests put a recorder in their place.
+// How the window speaks to the user besides its controls: message boxes,
+// questions and the folder dialog. The tests put a recorder in their place.
 #include <QString>
 
+class QMessageBox;
 class QWidget;
 
 namespace wayfolk {
@@ -10,18 +11,30 @@ namespace wayfolk {
 // The title of every message box.
 inline constexpr char kApplicationTitle[] = "Wayfolk-Tool";
 
+// The two buttons of a question box.
+enum class Answer { yes, no };
+
 class UserDialogs {
 public:
     virtual ~UserDialogs() = default;
     // A message box with the text and one OK button; returns once it is closed.
     virtual void message(QWidget *owner, const QString &text) = 0;
+    // A question box with "Ja" and "Nein"; Enter gives defaultAnswer, Escape
+    // and closing the box give no.
+    virtual Answer ask(QWidget *owner, const QString &question, Answer defaultAnswer) = 0;
     // The folder the user chose, or empty when cancelled.
     virtual QString chooseFolder(QWidget *owner) = 0;
 };
 
+// The question box that ask() shows, not yet shown.
+QMessageBox *makeQuestionBox(QWidget *owner, const QString &question, Answer defaultAnswer);
+// What a question box that was closed answered.
+Answer answerOf(const QMessageBox &box);
+
 class StandardDialogs : public UserDialogs {
 public:
     void message(QWidget *owner, const QString &text) override;
+    Answer ask(QWidget *owner, const QString &question, Answer defaultAnswer) override;
     QString chooseFolder(QWidget *owner) override;
 };
 

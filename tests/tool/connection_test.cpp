@@ -42,18 +42,6 @@ void verifyNotConnected(ToolWindow &window)
     QCOMPARE(window->Label16->text(), QStringLiteral("Seriennummer = "));
 }
 
-// The window looks connected: connect buttons off, device commands on, colours swapped.
-void verifyConnected(ToolWindow &window)
-{
-    QVERIFY(!window->Command1->isEnabled());
-    QVERIFY(!window->Command11->isEnabled());
-    for (QPushButton *command : {window->Command5, window->Command13, window->Command4, window->Command8})
-        QVERIFY2(command->isEnabled(), qPrintable(command->objectName()));
-    for (QLabel *label : {window->Label34, window->Label35}) QCOMPARE(textColour(label), kGrey);
-    for (QLabel *label : {window->Label31, window->Label33, window->Label36})
-        QCOMPARE(textColour(label), QApplication::palette().color(QPalette::WindowText));
-}
-
 }  // namespace
 
 class ConnectionTest : public QObject {
@@ -289,6 +277,108 @@ private slots:
         QCOMPARE(window.dialogs.messages, QStringList {"Verbindungsfehler 28"});
         QCOMPARE(commandCodes(*logger), std::vector<int>({kDeviceInformation, kReadSettings}));
         verifyConnected(window);
+    }
+
+    // "Verbinden" on a port that cannot be opened, and "Auto. Verbinden" that
+    // finds no logger: the message box stays as it is, the status line says why.
+    void portFailureIsExplained_data()
+    {
+        QTest::addColumn<bool>("automatic");
+        QTest::addColumn<QString>("entry");  // what COM5 is in the port directory
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("not mapped") << false << "" << "Com Port nicht gefunden, oder belegt."
+                                    << "COM5 is not mapped: the port directory ";
+        QTest::newRow("not a serial device") << false << "file" << "Com Port nicht gefunden, oder belegt."
+                                             << "COM5 (";
+        QTest::newRow("device missing") << false << "dangling" << "Com Port nicht gefunden, oder belegt."
+                                        << "COM5 (";
+        QTest::newRow("search: nothing mapped") << true << "" << "Kann Com Port nicht öffnen !"
+                                                << "Auf keinem Port antwortet ein Logger. COM1 is not mapped: ";
+        QTest::newRow("search: a port that is no device") << true << "file" << "Kann Com Port nicht öffnen !"
+                                                          << "Auf keinem Port antwortet ein Logger. COM5 (";
+    }
+
+    void portFailureIsExplained()
+    {
+        QFETCH(bool, automatic);
+        QFETCH(QString, entry);
+        QFETCH(QString, message);
+        QFETCH(QString, status);
+        Sandbox sandbox;
+        const QString com5 = sandbox.ports() + QStringLiteral("/COM5");
+        if (entry == QStringLiteral("file")) {
+            QFile file(com5);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        } else if (entry == QStringLiteral("dangling")) {
+            QVERIFY(QFile::link(sandbox.ports() + QStringLiteral("/gone"), com5));
+        }
+        ToolWindow window;
+        if (automatic) {
+            window.click(window->Picture8);
+        } else {
+            window.selectPort(5);
+            window.click(window->Picture7);
+        }
+        QCOMPARE(window.dialogs.messages, QStringList {message});
+        const QString shown = window->statusLine()->text();
+        QVERIFY2(shown.startsWith(status), qPrintable(shown));
+        if (entry == QStringLiteral("file")) QVERIFY2(shown.contains(QStringLiteral("is not a serial device")), qPrintable(shown));
+        if (entry == QStringLiteral("dangling")) QVERIFY2(shown.contains(QStringLiteral("does not exist")), qPrintable(shown));
+        verifyNotConnected(window);
+    }
+
+    // Connecting again while connected: the library refuses, and the status
+    // line says why instead of blaming the port.
+    void connectingAgainIsExplained()
+    {
+        Sandbox sandbox;
+        auto logger = sandbox.startLogger(3);
+        ToolWindow window;
+        window.selectPort(3);
+        window.click(window->Picture7);
+        window.click(window->Picture8);
+        QCOMPARE(window.dialogs.messages, QStringList {"Kann Com Port nicht öffnen !"});
+        QVERIFY2(window->statusLine()->text().startsWith(QStringLiteral("Der Logger ist schon verbunden")),
+                 qPrintable(window->statusLine()->text()));
+    }
+
+    // Dump mode left (by "Exit Dump Mode" here): the next device command gets
+    // 26, tells it as before, and the window goes back to its unconnected
+    // look; "Verbinden" then connects again.
+    void notDumpModeShowsNotConnected_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("readout") << "Command5" << "26 return_not_dump_mode";
+        QTest::newRow("erase") << "Command4" << "Nicht verbunden";
+        QTest::newRow("store") << "Command8" << "26 return_not_dump_mode";
+        QTest::newRow("GPS time") << "Command12" << "26 return_not_dump_mode";
+    }
+
+    void notDumpModeShowsNotConnected()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, message);
+        Sandbox sandbox;
+        auto logger = sandbox.startLogger(3);
+        ToolWindow window;
+        window->Text1->setText(sandbox.home() + QStringLiteral("/Tracks"));
+        window.selectPort(3);
+        window.click(window->Picture7);
+        window.run(window->Command3);
+        QTRY_VERIFY(!logger->inDumpMode());
+        verifyConnected(window);  // the exit alone changes nothing on the window
+
+        window.run(window->findChild<QPushButton *>(command));
+        QCOMPARE(window.dialogs.messages, QStringList {message});
+        verifyNotConnectedAnyMore(window);
+
+        window.dialogs.messages.clear();
+        window.click(window->Picture7);
+        QCOMPARE(window.dialogs.messages, QStringList());
+        verifyConnected(window);
+        QVERIFY(logger->inDumpMode());
     }
 
     // Without the library every command tells so and nothing breaks; closing stays quiet.

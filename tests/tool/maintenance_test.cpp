@@ -26,6 +26,7 @@ namespace {
 
 constexpr int kGpsTime = 0x64;
 constexpr int kFirmwareUpload = 0x5D;
+constexpr int kSettingsUpload = 0x55;
 constexpr uint8_t kVersion13 = 0x0B;  // bits 5..3 major 1, bits 2..0 minor 3
 
 enum class ImageFolder { valid, missingFolder, noFile, tooShort, wrongIdentification, wrongChecksum };
@@ -179,6 +180,91 @@ private slots:
         QVERIFY(logger->inDumpMode());
     }
 
+    // The labels of the maintenance group lie under the photo: every result
+    // also appears in the status line, a failure with what to do.
+    void resultsInStatusLine_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<int>("folder");
+        QTest::addColumn<bool>("hasTime");
+        QTest::addColumn<QString>("status");  // the whole text, or its start when it ends in ": "
+        QTest::newRow("library version") << "Command9" << false << int(ImageFolder::valid) << true
+                                         << "DLL Version = 1.5";
+        QTest::newRow("image version") << "Command7" << false << int(ImageFolder::valid) << true
+                                       << "Bin File FW Version = 1.3";
+        QTest::newRow("32: no image") << "Command7" << false << int(ImageFolder::noFile) << true
+                                      << "32 return_can_not_open_bin_file: ";
+        QTest::newRow("36: image damaged") << "Command7" << false << int(ImageFolder::wrongChecksum) << true
+                                           << "36 return_bin_file_checksum_error: ";
+        QTest::newRow("39: GPS time") << "Command12" << true << int(ImageFolder::valid) << true
+                                      << "GPS UTC Time = 23:59:7,   31,12,7 (Stunde:Minute:Sekunde, Tag,Monat,Jahr)";
+        QTest::newRow("38: no GPS time") << "Command12" << true << int(ImageFolder::valid) << false
+                                         << "38 return_read_gps_utc_time_invalid: ";
+        QTest::newRow("26: GPS time, not connected") << "Command12" << false << int(ImageFolder::valid) << true
+                                                     << "26 return_not_dump_mode: ";
+    }
+
+    void resultsInStatusLine()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, connected);
+        QFETCH(int, folder);
+        QFETCH(bool, hasTime);
+        QFETCH(QString, status);
+        Sandbox sandbox;
+        prepareImageFolder(sandbox, ImageFolder(folder));
+        auto logger = sandbox.startLogger(3);
+        logger->withState([hasTime](auto &state) {
+            state.gpsHasTime = hasTime;
+            state.gpsTime = {23, 59, 7, 7, 12, 31};
+        });
+        ToolWindow window;
+        if (connected) connectOnCom3(window);
+        window.run(window->findChild<QPushButton *>(command));
+        const QString shown = window->statusLine()->text();
+        if (status.endsWith(QStringLiteral(": ")))
+            QVERIFY2(shown.startsWith(status) && shown.size() > status.size() + 10, qPrintable(shown));
+        else
+            QCOMPARE(shown, status);
+    }
+
+    // Results that no message box tells get words: number, name and what to do.
+    void silentFailuresGetWords_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<int>("target");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("store, 18") << "Command8" << int(FaultKind::checksumError) << kSettingsUpload
+                                   << "18 return_device_checksum_error: ";
+        QTest::newRow("store, 12") << "Command8" << int(FaultKind::noVerdict) << kSettingsUpload
+                                   << "12 return_device_time_out: ";
+        QTest::newRow("upgrade, 18") << "Command6" << int(FaultKind::checksumError) << kFirmwareUpload
+                                     << "18 return_device_checksum_error: ";
+        QTest::newRow("upgrade, 12") << "Command6" << int(FaultKind::noVerdict) << kFirmwareUpload
+                                     << "12 return_device_time_out: ";
+    }
+
+    void silentFailuresGetWords()
+    {
+        QFETCH(QString, command);
+        QFETCH(int, fault);
+        QFETCH(int, target);
+        QFETCH(QString, status);
+        Sandbox sandbox;
+        prepareImageFolder(sandbox, ImageFolder::valid);
+        auto logger = sandbox.startLogger(3);
+        ToolWindow window;
+        connectOnCom3(window);
+        logger->setFaults({Fault {FaultKind(fault), target}});
+        window.run(window->findChild<QPushButton *>(command));
+        QCOMPARE(window.dialogs.messages, QStringList());  // the message boxes stay as they are
+        const QString shown = window->statusLine()->text();
+        QVERIFY2(shown.startsWith(status) && shown.contains(QStringLiteral("Bitte")), qPrintable(shown));
+        QVERIFY(window->connected());  // the logger is still there
+    }
+
     void gpsTime_data()
     {
         QTest::addColumn<bool>("connected");
@@ -241,7 +327,9 @@ private slots:
         QCOMPARE(window.dialogs.folderDialogs, 0);
         QCOMPARE(window->Label9->text(), QStringLiteral("NMEA"));
         QCOMPARE(window.dialogs.messages, QStringList {"38 return_read_gps_utc_time_invalid"});
-        QVERIFY(window->statusLine()->text().isEmpty());
+        // The call's own status is gone; the result stays, as its label lies under the photo.
+        QVERIFY2(window->statusLine()->text().startsWith(QStringLiteral("38 return_read_gps_utc_time_invalid: ")),
+                 qPrintable(window->statusLine()->text()));
     }
 
     // Closing during a call waits for it, then leaves dump mode and stores the options.

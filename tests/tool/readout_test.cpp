@@ -3,6 +3,7 @@
 // real), the failures, the progress of a paced download, and the erase.
 #include "tool_fixture.h"
 
+#include "conversion/readout_staging.h"
 #include "conversion/track_conversion.h"
 #include "picture_button.h"
 #include "sim/track_generator.h"
@@ -106,6 +107,34 @@ QString joined(const QList<int> &numbers)
     return words.join(',');
 }
 
+void writeAll(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(content), content.size());
+}
+
+// The files of an earlier readout in the folder, each with content of its own.
+std::map<QString, QByteArray> writeEarlierReadout(const QString &folder, const QStringList &names)
+{
+    QDir().mkpath(folder);
+    std::map<QString, QByteArray> files;
+    for (const QString &name : names) {
+        files[name] = "earlier " + name.toLatin1() + "\r\n";
+        writeAll(folder + "/" + name, files[name]);
+    }
+    return files;
+}
+
+// Every file of the folder, by name, with its bytes.
+std::map<QString, QByteArray> folderContents(const QString &folder)
+{
+    std::map<QString, QByteArray> files;
+    for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot))
+        files[name] = readAll(folder + "/" + name);
+    return files;
+}
+
 QStringList markFilesIn(const QString &folder)
 {
     return QDir(folder).entryList({QStringLiteral("wayfolk(TAG*")}, QDir::Files, QDir::Name);
@@ -146,13 +175,6 @@ public:
     RecordingLauncher launcher;
     QString folder = sandbox.home() + QStringLiteral("/Tracks");
 };
-
-// The link library with a fast clock (tests/tool/quick_clock_library.cpp).
-trk7700::client::LibraryBinding &quickClockLibrary()
-{
-    static trk7700::client::LibraryBinding binding("libTRK7700_quick_clock.so");
-    return binding;
-}
 
 // The track points of GPSBabel's KML: one placemark with a time and lon,lat,alt per point.
 struct KmlPoint {
@@ -329,6 +351,101 @@ private slots:
         QCOMPARE(readout.launcher.launches.size(), size_t {3});
     }
 
+    // An empty logger never replaces a track: whichever file of the same
+    // names lies in the folder, every file stays byte for byte, nothing is
+    // converted and GPSBabel is not started.
+    void emptyReadoutKeepsEarlierFiles_data()
+    {
+        QTest::addColumn<QStringList>("earlier");
+        QTest::newRow("a whole earlier readout")
+            << QStringList {"Wayfolk.txt", "Wayfolk.nmea", "wayfolk(TAG--5).nmea", "Wayfolk.kml", "Wayfolk.plt",
+                            "Wayfolk.gpx"};
+        QTest::newRow("the text alone") << QStringList {"Wayfolk.txt"};
+        QTest::newRow("the NMEA file alone") << QStringList {"Wayfolk.nmea"};
+        QTest::newRow("a mark file alone") << QStringList {"wayfolk(TAG-42).nmea"};
+        QTest::newRow("the GPX file alone") << QStringList {"Wayfolk.gpx"};
+    }
+
+    void emptyReadoutKeepsEarlierFiles()
+    {
+        QFETCH(QStringList, earlier);
+        Readout readout;
+        const auto before = writeEarlierReadout(readout.folder, earlier);
+        QVERIFY(readout.connect());
+        readout.checkFormats(true, true, true);
+        readout.window->Check8->setChecked(true);
+        readout.window.click(readout.window->Picture6);
+
+        const QString kept = QString::fromUtf8(trk7700::client::kEmptyLoggerKeptFiles);
+        QCOMPARE(kept, QStringLiteral("Der Logger enthält keine Daten; die vorhandenen Dateien bleiben erhalten."));
+        QCOMPARE(readout.window.dialogs.messages, QStringList {kept});
+        QCOMPARE(readout.window->statusLine()->text(), kept);
+        QCOMPARE(folderContents(readout.folder), before);  // nothing staged or raw left behind either
+        QVERIFY(readout.launcher.launches.empty());
+        // An empty logger was read out whole: erasing it loses nothing.
+        readout.window.click(readout.window->Picture9);
+        QCOMPARE(readout.window.dialogs.questions.last().text, QStringLiteral("Alle Daten im Wayfolk löschen?"));
+    }
+
+    // The track text cannot take its name: said in words, the data read
+    // stays under the staging name, the earlier files stay as they were.
+    void readoutThatCannotBePlaced()
+    {
+        Readout readout;
+        readout.setLog(logWithMarks({kNoMark, kNoMark}));
+        const auto before = writeEarlierReadout(readout.folder, {"Wayfolk.nmea"});
+        QVERIFY(QDir().mkpath(readout.folder + "/Wayfolk.txt/besetzt"));  // a folder in the text's place
+        QVERIFY(readout.connect());
+        readout.checkFormats(false, false, true);
+        readout.window.click(readout.window->Picture6);
+
+        const QString staged = readout.folder + "/Wayfolk.txt.partial";
+        QCOMPARE(readout.window.dialogs.messages.size(), 1);
+        const QString &message = readout.window.dialogs.messages[0];
+        QVERIFY2(message.startsWith(QStringLiteral("Die ausgelesene Textdatei kann nicht abgelegt werden (")) &&
+                     message.contains(staged),
+                 qPrintable(message));
+        QCOMPARE(crlfLines(staged).size(), 2 + 4);
+        QCOMPARE(readAll(readout.folder + "/Wayfolk.nmea"), before.at("Wayfolk.nmea"));
+        QVERIFY(readout.launcher.launches.empty());
+    }
+
+    // Closing during a download says at once that the window waits for it;
+    // the readout then ends with its conversion, so that the new text never
+    // lies beside the NMEA and GPX files of an earlier one.
+    void closingDuringReadout()
+    {
+        Readout readout;
+        readout.setLog(logWithMarks({kNoMark, 4, 4}));
+        writeEarlierReadout(readout.folder, {"Wayfolk.txt", "Wayfolk.nmea", "Wayfolk.gpx"});
+        QVERIFY(readout.connect());
+        readout.checkFormats(false, false, true);
+        readout.logger->setBaudRate(16'000'000);  // about 2.5 s for the log memory
+        readout.window->runCommand(readout.window->Command5);
+        QTRY_VERIFY(readout.window->statusLine()->progress() > 0);
+
+        readout.window->close();
+        const QString note = QStringLiteral("Das Fenster schließt sich, sobald der Download beendet und umgewandelt ist.");
+        QVERIFY2(readout.window->statusLine()->text().endsWith(note), qPrintable(readout.window->statusLine()->text()));
+        QTest::qWait(300);
+        QVERIFY(readout.window->isVisible());
+        QVERIFY2(readout.window->statusLine()->text().endsWith(note), qPrintable(readout.window->statusLine()->text()));
+
+        QTRY_VERIFY_WITH_TIMEOUT(!readout.window->isVisible(), 60000);
+        QCOMPARE(readout.window.dialogs.messages, QStringList {"Fertig ausgelesen"});
+        const QStringList text = crlfLines(readout.folder + "/Wayfolk.txt");
+        QCOMPARE(text.size(), 2 + 6);
+        QStringList sentences;
+        for (const QString &line : text.mid(2)) sentences << line.mid(4);
+        QCOMPARE(crlfLines(readout.folder + "/Wayfolk.nmea"), sentences);
+        QCOMPARE(readout.launcher.launches,
+                 (std::vector<Launch> {gpsBabel(readout.folder + "/Wayfolk.nmea", "gpx", readout.folder + "/Wayfolk.gpx")}));
+        QCOMPARE(QDir(readout.folder).entryList(QDir::Files),
+                 (QStringList {"Wayfolk.gpx", "Wayfolk.nmea", "Wayfolk.txt"}));
+        QTRY_COMPARE(exitRequests(*readout.logger), 1);
+        QVERIFY(QFile::exists(readout.sandbox.optionsFile()));
+    }
+
     void unmarkedLogMakesNoMarkFile()
     {
         Readout readout;
@@ -410,6 +527,8 @@ private slots:
         QCOMPARE(readout.window.dialogs.messages, QStringList {message});
         QVERIFY(!QFile::exists(readout.folder + "/Wayfolk.nmea"));
         QVERIFY(readout.launcher.launches.empty());
+        QCOMPARE(readAll(readout.folder + "/Wayfolk.txt"), QByteArray("header 1\r\nheader 2\r\n---,$GPGGA,earlier*00\r\n"));
+        QVERIFY(!QFile::exists(readout.folder + "/Wayfolk.txt.partial"));
         QCOMPARE(readout.window->statusLine()->progress(), -1);
         QVERIFY(!readout.window->statusLine()->busy());
     }

@@ -1,7 +1,9 @@
 #include "tool_fixture.h"
 
 #include "picture_button.h"
+#include "status_line.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -15,6 +17,12 @@ namespace wayfolk::testing {
 trk7700::client::LibraryBinding &library()
 {
     static trk7700::client::LibraryBinding binding;
+    return binding;
+}
+
+trk7700::client::LibraryBinding &quickClockLibrary()
+{
+    static trk7700::client::LibraryBinding binding("libTRK7700_quick_clock.so");
     return binding;
 }
 
@@ -95,5 +103,35 @@ int exitRequests(const trk7700::sim::SimulatedLogger &logger)
 }
 
 QColor textColour(const QLabel *label) { return label->palette().color(QPalette::WindowText); }
+
+namespace {
+const QColor kGrey(128, 128, 128);
+}
+
+void verifyConnected(ToolWindow &window)
+{
+    QVERIFY(!window->Command1->isEnabled());
+    QVERIFY(!window->Command11->isEnabled());
+    for (QPushButton *command : {window->Command5, window->Command13, window->Command4, window->Command8})
+        QVERIFY2(command->isEnabled(), qPrintable(command->objectName()));
+    for (QLabel *label : {window->Label34, window->Label35}) QCOMPARE(textColour(label), kGrey);
+    for (QLabel *label : {window->Label31, window->Label33, window->Label36})
+        QCOMPARE(textColour(label), QApplication::palette().color(QPalette::WindowText));
+}
+
+void verifyNotConnectedAnyMore(ToolWindow &window)
+{
+    QVERIFY(!window->connected());
+    QVERIFY(window->Command1->isEnabled());
+    QVERIFY(window->Command11->isEnabled());
+    for (QPushButton *command : {window->Command5, window->Command13, window->Command4, window->Command8})
+        QVERIFY2(!command->isEnabled(), qPrintable(command->objectName()));
+    for (QLabel *label : {window->Label31, window->Label33, window->Label36}) QCOMPARE(textColour(label), kGrey);
+    for (QLabel *label : {window->Label34, window->Label35})
+        QCOMPARE(textColour(label), QApplication::palette().color(QPalette::WindowText));
+    QCOMPARE(window->Label19->text(), QStringLiteral("Com Port wählen:"));
+    QVERIFY2(window->statusLine()->text().contains(QStringLiteral("Die Verbindung zum Logger ist getrennt.")),
+             qPrintable(window->statusLine()->text()));
+}
 
 }  // namespace wayfolk::testing

@@ -18,9 +18,20 @@ class QPushButton;
 
 namespace wayfolk::testing {
 
+// A question the window asked: its text and the button Enter would press.
+struct Question {
+    QString text;
+    Answer defaultAnswer;
+};
+
 class RecordingDialogs : public UserDialogs {
 public:
     void message(QWidget *, const QString &text) override { messages << text; }
+    Answer ask(QWidget *, const QString &question, Answer defaultAnswer) override
+    {
+        questions.push_back({question, defaultAnswer});
+        return answer;
+    }
     QString chooseFolder(QWidget *) override
     {
         ++folderDialogs;
@@ -28,6 +39,8 @@ public:
     }
 
     QStringList messages;
+    QList<Question> questions;
+    Answer answer = Answer::yes;  // how every question is answered
     QString folderToChoose;
     int folderDialogs = 0;
 };
@@ -35,6 +48,9 @@ public:
 // The library as the tool binds it, from beside the test executable; one for
 // the process, as the library's own state is.
 trk7700::client::LibraryBinding &library();
+// The link library with a clock fifty times fast (quick_clock_library.cpp),
+// for the waits of minutes that some tests run into.
+trk7700::client::LibraryBinding &quickClockLibrary();
 
 // HOME, the current directory and TRK7700_PORT_DIR point into a temporary
 // folder while it lives.
@@ -94,5 +110,11 @@ int exitRequests(const trk7700::sim::SimulatedLogger &logger);
 
 // The text colour of a label: grey (128, 128, 128) or the window text colour.
 QColor textColour(const QLabel *label);
+
+// The window looks connected: connect buttons off, device commands on, colours swapped.
+void verifyConnected(ToolWindow &window);
+// The window was connected and shows that it is no more: as before any
+// connection, and the status line says what to do.
+void verifyNotConnectedAnyMore(ToolWindow &window);
 
 }  // namespace wayfolk::testing

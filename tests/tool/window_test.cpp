@@ -445,6 +445,25 @@ private slots:
         QVERIFY(window.waitForIdle());
         QCOMPARE(window->Label9->text(), QStringLiteral("DLL Version = 1.5"));
     }
+
+    // The status line names the hidden button that has the keyboard focus,
+    // and lets go of it when the focus moves on to a visible control.
+    void focusedHiddenButtonIsNamed()
+    {
+        Sandbox sandbox;
+        ToolWindow window;
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&*window));
+        for (QPushButton *button : {window->Command3, window->Command6, window->Command7, window->Command9,
+                                    window->Command12}) {
+            button->setFocus();
+            QCOMPARE(window->statusLine()->text(),
+                     QStringLiteral("Tastaturfokus: „%1“ (unter dem Foto), die Leertaste drückt die Taste.")
+                         .arg(button->text()));
+        }
+        window->Text1->setFocus();
+        QCOMPARE(window->statusLine()->text(), QString());
+    }
 };
 
 QTEST_MAIN(WindowTest)
