@@ -8,6 +8,7 @@
 #include "serial/tick_count.h"
 #include "settings/image_upload.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -50,23 +51,21 @@ int32_t readDeviceInformation(int32_t *serialNumber, char *firmwareVersion)
     std::memset(ioBuffer, kNoInformation, kInformationReplySize);
     const int received = serial::readSome(ioBuffer, kInformationReplySize);
     if (received <= 0) return return_device_information_no_answer;
+    // The rest of the reply is read in either case, so that it cannot pass for
+    // the answer to the next command. The information counts only when the
+    // marker follows its trailer directly: stray bytes would shift every field.
+    const int replyLength = dumpmode::readUntilEndMarker(received, kInformationReplySize + kInformationTrailerSize);
+    const int known = replyLength >= 0 ? std::min(replyLength, kInformationReplySize) : received;
     // A reply too short to hold the serial number carries no information either.
-    if (ioBuffer[kInformationVersionByte] == kNoInformation || ioBuffer[kInformationSecondVersionByte] == kNoInformation ||
-        received < kInformationBytesNeeded) {
-        // The logger still sends the rest of its reply; take it off the line so
-        // that it cannot pass for the answer to the next command.
-        serial::readSome(ioBuffer, kInformationTrailerSize);
-        dumpmode::waitEndMarker();
+    if (known < kInformationBytesNeeded || ioBuffer[kInformationVersionByte] == kNoInformation ||
+        ioBuffer[kInformationSecondVersionByte] == kNoInformation)
         return return_device_information_invalid;
-    }
+    if (replyLength < 0) return return_device_time_out;
 
     const uint8_t versionByte = ioBuffer[kInformationVersionByte];
     const std::string version = versionText(versionByte >> 3, versionByte & 7);
     uint32_t serial = 0;
     for (int i = 3; i >= 0; --i) serial = serial << 8 | ioBuffer[kInformationSerialOffset + i];
-
-    serial::readSome(ioBuffer, kInformationTrailerSize);  // read and passed over
-    if (!dumpmode::waitEndMarker()) return return_device_time_out;
 
     if (serialNumber != nullptr) *serialNumber = static_cast<int32_t>(serial);
     if (firmwareVersion != nullptr) copyText(firmwareVersion, version);

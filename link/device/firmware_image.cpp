@@ -1,6 +1,7 @@
 #include "device/firmware_image.h"
 
 #include "TRK7700_DLL.h"
+#include "frame/file_system.h"
 #include "frame/step_result.h"
 #include "frame/work_folder.h"
 #include "settings/image_upload.h"
@@ -9,15 +10,9 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <sys/stat.h>
 
 namespace trk7700::device {
 namespace {
-
-
-struct FileCloser {
-    void operator()(std::FILE *file) const { std::fclose(file); }
-};
 
 uint16_t wordAt(const std::vector<uint8_t> &bytes, size_t offset)
 {
@@ -33,12 +28,12 @@ void putWord(std::vector<uint8_t> &bytes, size_t offset, uint16_t word)
 // Reads the file of the current directory into bytes; 1, 32, 33 or 5.
 int32_t readImageFile(std::vector<uint8_t> &bytes)
 {
-    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(kFirmwareFileName, "rb"));
-    // A folder of that name opens on Linux but is no image file.
-    struct stat info {};
-    if (!file || ::fstat(::fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode))
-        return return_can_not_open_bin_file;
-    if (static_cast<uint64_t>(info.st_size) != kFirmwareImageSize) return return_bin_file_size_error;
+    // Only a regular file: a link is not followed, a FIFO must not block.
+    const frame::FileHandle file(frame::openRegularFile(kFirmwareFileName));
+    if (!file) return return_can_not_open_bin_file;
+    if (std::fseek(file.get(), 0, SEEK_END) != 0 || std::ftell(file.get()) != static_cast<long>(kFirmwareImageSize) ||
+        std::fseek(file.get(), 0, SEEK_SET) != 0)
+        return return_bin_file_size_error;
     try {
         bytes.assign(kFirmwareImageSize, 0);
     } catch (const std::bad_alloc &) {
@@ -77,7 +72,7 @@ int32_t loadFirmwareImage(const char *folder, FirmwareImage &image)
     std::vector<uint8_t> bytes;
     {
         const frame::SavedDirectoryGuard restoreDirectory;
-        if (frame::enterWorkFolder(folder, frame::FolderMode::folder) != 0) return return_error_bin_file_path;
+        if (!frame::enterWorkFolder(folder, frame::FolderMode::folder)) return return_error_bin_file_path;
         if (const int32_t read = readImageFile(bytes); read != kStepSucceeded) return read;
     }
     // Checked as stored, before unscrambling.

@@ -1,8 +1,10 @@
 #include "dumpmode/dump_mode.h"
 
+#include "TRK7700_DLL.h"
 #include "serial/serial_link.h"
 #include "serial/tick_count.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace trk7700::dumpmode {
@@ -40,9 +42,13 @@ bool handshake()
 
 int32_t finishEnter()
 {
-    if (!handshake()) return 4;
+    // A logger still sending after an interrupted session (the rest of a
+    // reply, a stream) must not be taken for the ready reply.
+    serial::expectStragglers();
+    serial::discardInput();
+    if (!handshake()) return return_into_dump_mode_fail;
     inDumpMode = true;
-    return 24;
+    return return_into_dump_mode_successful;
 }
 
 bool showsBanner(const uint8_t *bytes, int count)
@@ -61,12 +67,12 @@ bool showsBanner(const uint8_t *bytes, int count)
 
 int32_t enterOnPort(uint8_t comNumber)
 {
-    if (inDumpMode) return 3;
+    if (inDumpMode) return return_can_not_open_com_port;
     const auto outcome = serial::openPort(comNumber, kBaudRate);
-    if (outcome == serial::OpenOutcome::cannotOpen) return 3;
+    if (outcome == serial::OpenOutcome::cannotOpen) return return_can_not_open_com_port;
     if (outcome == serial::OpenOutcome::settingsRefused) {
-        serial::closePort();
-        return 3;
+        serial::closePortAsFound();
+        return return_can_not_open_com_port;
     }
     serial::readSome(ioBuffer, 32);  // the banner, or whatever comes: discarded
     return finishEnter();
@@ -74,7 +80,7 @@ int32_t enterOnPort(uint8_t comNumber)
 
 int32_t enterByScan()
 {
-    if (inDumpMode) return 3;
+    if (inDumpMode) return return_can_not_open_com_port;
     uint8_t firstRead[32];
     bool found = false;
     serial::OpenOutcome foundOutcome = serial::OpenOutcome::cannotOpen;
@@ -88,15 +94,16 @@ int32_t enterByScan()
             found = true;
             break;
         }
-        serial::closePort();
+        // Another program's device is left with the settings it had.
+        serial::closePortAsFound();
     }
     if (!found) {
         detectedPort = 0;
-        return 3;
+        return return_can_not_open_com_port;
     }
     if (foundOutcome == serial::OpenOutcome::settingsRefused) {
-        serial::closePort();
-        return 3;
+        serial::closePortAsFound();
+        return return_can_not_open_com_port;
     }
     return finishEnter();
 }
@@ -108,7 +115,7 @@ int32_t leave()
         serial::closePort();
         inDumpMode = false;
     }
-    return 25;
+    return return_exit_dump_mode;
 }
 
 void dropConnection()
@@ -130,17 +137,41 @@ bool sendCommand(Command command, uint32_t argument, uint8_t parameter)
     return serial::writeAll(ioBuffer, 7);
 }
 
-bool waitEndMarker(int tickLimit)
+int readUntilEndMarker(int have, int maxPayload, int tickLimit)
 {
+    const int longest = std::min(maxPayload + kEndMarkerSize, serial::kIoBufferSize);
+    int total = std::clamp(have, 0, longest);
+    // The first marker ends the reply; whatever follows it belongs to nobody.
+    const auto markerAt = [&] {
+        for (int at = 0; at + kEndMarkerSize <= total && at <= maxPayload; ++at)
+            if (std::memcmp(ioBuffer + at, kEndMarker, kEndMarkerSize) == 0) return at;
+        return -1;
+    };
     serial::TickCount ticks(tickLimit);
     for (;;) {
-        // A short read must not be completed into a marker by bytes of an
-        // earlier reply still in the buffer (a marker without its zero byte
-        // behind a reply that ended in one).
-        std::memset(ioBuffer, 0xFF, kEndMarkerSize);
-        const int count = serial::readSome(ioBuffer, kEndMarkerSize);
-        if (count > 0 && std::memcmp(ioBuffer, kEndMarker, kEndMarkerSize) == 0) return true;
-        if (ticks.expiredAfterPoll()) return false;
+        if (const int at = markerAt(); at >= 0) return at;
+        if (total >= longest) return -1;
+        // Never more than the reply can still hold, so that no byte of a later
+        // one is taken.
+        total += serial::readSome(ioBuffer + total, longest - total);
+        if (markerAt() < 0 && ticks.expiredAfterPoll()) return -1;
+    }
+}
+
+bool waitEndMarker(int tickLimit) { return readUntilEndMarker(0, 0, tickLimit) == 0; }
+
+void afterOperation(int32_t result)
+{
+    if (serial::linkLost()) {
+        dropConnection();
+        return;
+    }
+    switch (result) {
+    case return_device_time_out:
+    case return_device_information_invalid:
+    case return_device_information_no_answer:
+    case return_read_gps_utc_time_invalid: serial::expectStragglers(); break;
+    default: break;
     }
 }
 

@@ -47,9 +47,22 @@ void dropConnection();
 // with its time-out result.
 bool sendCommand(Command command, uint32_t argument = 0, uint8_t parameter = 0);
 
-// True when a read of up to 15 bytes starts with the end marker before the
-// tick count exceeds its limit.
+// Reads a reply whose end marker follows directly after its payload. The
+// first `have` bytes of the reply are already at the start of the IoBuffer;
+// reading goes on until the end marker has come after at most maxPayload
+// bytes. Returns the payload's length, or -1 when the marker did not come
+// before the tick count exceeded its limit or more bytes came before it: a
+// reply shifted by stray bytes or cut short does not count.
+int readUntilEndMarker(int have, int maxPayload, int tickLimit = 2);
+
+// True when the end marker alone arrives before the tick count exceeds its limit.
 bool waitEndMarker(int tickLimit = 2);
+
+// After every device operation: a port that hung up during it is closed and
+// dump mode ends (the next device call gives 26, a new enter needs no exit
+// first); after an operation that gave up waiting, the rest of its reply may
+// still come and is kept from the next request.
+void afterOperation(int32_t result);
 
 // Asks the memory size; one of the four accepted sizes, 4 MiB when none came
 // (at once when the request could not be sent).

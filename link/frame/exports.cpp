@@ -1,5 +1,9 @@
 // The library's exported entry points: thin doors into the modules that own
 // each operation. Arguments described as bytes keep only their low 8 bits.
+//
+// The library keeps one port, one buffer and one current directory for the
+// whole process, so calls from several threads are taken one at a time: a
+// second caller waits until the first call has returned.
 #include "TRK7700_DLL.h"
 
 #include "device/device_operations.h"
@@ -7,8 +11,36 @@
 #include "log/log_operations.h"
 #include "settings/settings_operations.h"
 
+#include <mutex>
+
 namespace {
+
 uint8_t lowByte(int32_t value) { return static_cast<uint8_t>(value & 0xFF); }
+
+std::mutex &callLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+// A call that may talk to the logger: one at a time, and a port that hung up
+// during it ends dump mode before the caller learns the result.
+template <class Operation>
+int32_t deviceCall(Operation operation)
+{
+    const std::lock_guard<std::mutex> oneAtATime(callLock());
+    const int32_t result = operation();
+    trk7700::dumpmode::afterOperation(result);
+    return result;
+}
+
+template <class Operation>
+int32_t localCall(Operation operation)
+{
+    const std::lock_guard<std::mutex> oneAtATime(callLock());
+    return operation();
+}
+
 }  // namespace
 
 using namespace trk7700;
@@ -19,53 +51,77 @@ int nTRK7700_DLL = 0;
 
 int fnTRK7700_DLL(void) { return 42; }
 
-int32_t QZ_TRK7700_INTO_DUMP_MODE(int32_t comPortByte) { return dumpmode::enterOnPort(lowByte(comPortByte)); }
+int32_t QZ_TRK7700_INTO_DUMP_MODE(int32_t comPortByte)
+{
+    return localCall([&] { return dumpmode::enterOnPort(lowByte(comPortByte)); });
+}
 
 int32_t QZ_TRK7700_AUTO_INTO_DUMP_MODE(int32_t *foundComPort)
 {
-    const int32_t result = dumpmode::enterByScan();
-    if (result == return_into_dump_mode_successful && foundComPort != nullptr) *foundComPort = dumpmode::detectedPort;
-    return result;
+    return localCall([&] {
+        const int32_t result = dumpmode::enterByScan();
+        if (result == return_into_dump_mode_successful && foundComPort != nullptr)
+            *foundComPort = dumpmode::detectedPort;
+        return result;
+    });
 }
 
-int32_t QZ_TRK7700_EXIT_DUMP_MODE(void) { return dumpmode::leave(); }
+int32_t QZ_TRK7700_EXIT_DUMP_MODE(void)
+{
+    return localCall([] { return dumpmode::leave(); });
+}
 
-int32_t QZ_TRK7700_DUMP_DB(int32_t, const char *textFilePath) { return log::dumpDb(textFilePath); }
+int32_t QZ_TRK7700_DUMP_DB(int32_t, const char *textFilePath)
+{
+    return deviceCall([&] { return log::dumpDb(textFilePath); });
+}
 
-int32_t QZ_TRK7700_ERASE_All_DB(int32_t) { return log::eraseAllDb(); }
+int32_t QZ_TRK7700_ERASE_All_DB(int32_t)
+{
+    return deviceCall([] { return log::eraseAllDb(); });
+}
 
 int32_t QZ_TRK7700_SETTING_DEVICE(int32_t, uint32_t timeInterval, uint32_t displacementInterval,
                                   int32_t vibrationByte, int32_t tagByte, const char *waveFolder,
                                   int32_t minSpeedByte)
 {
-    return settings::settingDevice(timeInterval, displacementInterval, lowByte(vibrationByte), lowByte(tagByte),
-                                   waveFolder, lowByte(minSpeedByte));
+    return deviceCall([&] {
+        return settings::settingDevice(timeInterval, displacementInterval, lowByte(vibrationByte), lowByte(tagByte),
+                                       waveFolder, lowByte(minSpeedByte));
+    });
 }
 
 int32_t QZ_TRK7700_READ_SETTING_VALUE(int32_t, int32_t *timeInterval, int32_t *displacementInterval,
                                       uint8_t *vibration, uint8_t *tag, uint8_t *minSpeed)
 {
-    return settings::readSettingValue(timeInterval, displacementInterval, vibration, tag, minSpeed);
+    return deviceCall(
+        [&] { return settings::readSettingValue(timeInterval, displacementInterval, vibration, tag, minSpeed); });
 }
 
-int32_t QZ_TRK7700_READ_DLL_VERSION(char *version) { return device::readDllVersion(version); }
+int32_t QZ_TRK7700_READ_DLL_VERSION(char *version)
+{
+    return localCall([&] { return device::readDllVersion(version); });
+}
 
 int32_t QZ_TRK7700_READ_DEVICE_INFORMATION(int32_t, int32_t *serialNumber, char *firmwareVersion)
 {
-    return device::readDeviceInformation(serialNumber, firmwareVersion);
+    return deviceCall([&] { return device::readDeviceInformation(serialNumber, firmwareVersion); });
 }
 
 int32_t QZ_TRK7700_READ_GPS_UTC_TIME_DATE(uint8_t *hour, uint8_t *minute, uint8_t *second, uint8_t *year,
                                           uint8_t *month, uint8_t *day)
 {
-    return device::readGpsUtcTimeDate(hour, minute, second, year, month, day);
+    return deviceCall([&] { return device::readGpsUtcTimeDate(hour, minute, second, year, month, day); });
 }
 
-int32_t QZ_TRK7700_FW_UPGRADE(int32_t, const char *imageFolder) { return device::firmwareUpgrade(imageFolder); }
+int32_t QZ_TRK7700_FW_UPGRADE(int32_t, const char *imageFolder)
+{
+    return deviceCall([&] { return device::firmwareUpgrade(imageFolder); });
+}
 
 int32_t QZ_TRK7700_Read_BinFile_FW_Version(char *version, const char *imageFolder)
 {
-    return device::readBinFileFirmwareVersion(version, imageFolder);
+    return localCall([&] { return device::readBinFileFirmwareVersion(version, imageFolder); });
 }
 
 }  // extern "C"

@@ -1,9 +1,6 @@
 #include "frame/work_folder.h"
 
-#include <cerrno>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <vector>
+#include "frame/file_system.h"
 
 namespace trk7700::frame {
 namespace {
@@ -12,55 +9,44 @@ std::string saved;
 std::string fileName;
 std::string folder;
 
-std::string currentDirectory()
-{
-    std::vector<char> buffer(4096);
-    for (;;) {
-        if (::getcwd(buffer.data(), buffer.size()) != nullptr) return buffer.data();
-        if (errno != ERANGE || buffer.size() > (1u << 20)) return {};
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
 std::string withSeparator(std::string text)
 {
-    if (!text.empty() && text.back() != '/') text += '/';
+    if (!text.empty() && text.back() != kPathSeparator) text += kPathSeparator;
     return text;
 }
 
 }  // namespace
 
-int enterWorkFolder(const char *path, FolderMode mode)
+bool enterWorkFolder(const char *path, FolderMode mode)
 {
-    saved.clear();
+    saved = currentDirectory();
     fileName.clear();
     folder.clear();
-    saved = currentDirectory();
 
     const std::string text = path != nullptr ? path : "";
-    if (text.empty()) return mode == FolderMode::folder ? 0 : -1;
+    if (text.empty()) return mode == FolderMode::folder;
 
-    const auto lastSlash = text.rfind('/');
-    if (lastSlash == std::string::npos) {
+    const auto lastSeparator = text.rfind(kPathSeparator);
+    if (lastSeparator == std::string::npos) {
         if (mode == FolderMode::file) {
             fileName = text;
             folder = saved;
         } else {
             folder = withSeparator(saved) + text;
         }
-    } else if (text.front() == '/') {
+    } else if (isAbsolutePath(text)) {
         if (mode == FolderMode::file) {
-            // A file right under the root keeps "/" as its folder.
-            folder = text.substr(0, lastSlash == 0 ? 1 : lastSlash);
-            fileName = text.substr(lastSlash + 1);
+            // A file right under the root keeps the root as its folder.
+            folder = text.substr(0, lastSeparator == 0 ? 1 : lastSeparator);
+            fileName = text.substr(lastSeparator + 1);
         } else {
             folder = text;
         }
     } else {
-        folder = withSeparator(saved);
+        folder = text.front() == kPathSeparator ? saved : withSeparator(saved);
         if (mode == FolderMode::file) {
-            folder += text.substr(0, lastSlash + 1);
-            fileName = text.substr(lastSlash + 1);
+            folder += text.substr(0, lastSeparator + 1);
+            fileName = text.substr(lastSeparator + 1);
         } else {
             folder += text;
         }
@@ -68,16 +54,16 @@ int enterWorkFolder(const char *path, FolderMode mode)
     folder = withSeparator(folder);
 
     if (mode == FolderMode::file) {
-        (void)::mkdir(folder.c_str(), 0777);  // an existing folder or a failure is ignored
-        (void)::chdir(folder.c_str());
-        return 0;
+        // Without a file name nothing could be written; a folder that cannot
+        // be made or entered must not send the files elsewhere.
+        if (fileName.empty() || !makeFolders(folder)) return false;
     }
-    return ::chdir(folder.c_str()) == 0 ? 0 : -2;
+    return changeDirectory(folder);
 }
 
 void restoreSavedDirectory()
 {
-    if (!saved.empty()) (void)::chdir(saved.c_str());
+    if (!saved.empty()) (void)changeDirectory(saved);
 }
 
 const std::string &savedDirectory() { return saved; }

@@ -9,13 +9,15 @@ namespace trk7700::frame {
 enum class FolderMode { file, folder };
 
 // Remembers the current directory in savedDirectory, splits the path, and
-// enters the work folder. 0 on success; -1 for a missing or empty path in file
-// mode; -2 when the folder cannot be entered in folder mode.
-//   path starting with '/': absolute; the last '/' splits folder from file name;
-//   any other path is relative to the current directory.
-// In file mode the folder is created when missing (a failure is ignored and the
-// files then go to the current directory as it was).
-int enterWorkFolder(const char *path, FolderMode mode);
+// enters the work folder; true when it is the current directory afterwards.
+//   An absolute path (isAbsolutePath) keeps its folder; any other is taken
+//   relative to the current directory; the last separator splits folder from
+//   file name (file mode) — the whole path is the folder in folder mode.
+// File mode: a missing or empty path, or one without a file name (ending in a
+// separator), fails; every missing folder of the path is made. Folder mode: a
+// missing or empty path succeeds and leaves the current directory as it is.
+// A failure leaves the current directory as it was.
+[[nodiscard]] bool enterWorkFolder(const char *path, FolderMode mode);
 
 // Makes savedDirectory the current directory again.
 void restoreSavedDirectory();

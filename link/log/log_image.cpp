@@ -1,5 +1,7 @@
 #include "log/log_image.h"
 
+#include "frame/file_system.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -17,11 +19,6 @@ uint32_t littleEndian32(const uint8_t *p)
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
            static_cast<uint32_t>(p[3]) << 24;
 }
-
-struct FileCloser {
-    void operator()(FILE *file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
 
 // Length of an open file, or -1.
 long fileLength(FILE *file)
@@ -50,7 +47,7 @@ bool LogImage::slotIsEmpty(size_t index) const { return littleEndian32(slot(inde
 
 int loadLogImage(const char *fileName, int openFailure)
 {
-    File file(std::fopen(fileName, "rb"));
+    frame::FileHandle file(frame::openRegularFile(fileName));
     if (!file) return openFailure;
     const long length = fileLength(file.get());
     const size_t wanted = length > 0 ? std::min(static_cast<size_t>(length), kLogImageSize) : 0;
@@ -82,7 +79,7 @@ uint8_t SortLogImage()
         }
     }
 
-    FILE *sorted = std::fopen(kSortedLogFile, "wb");
+    FILE *sorted = frame::createFile(kSortedLogFile);
     if (sorted == nullptr) return 7;
     const size_t split = oldest < kRecordCount ? oldest * kRecordSize : 0;
     bool written = std::fwrite(logImage.bytes + split, 1, kLogImageSize - split, sorted) == kLogImageSize - split;

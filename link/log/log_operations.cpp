@@ -2,6 +2,7 @@
 
 #include "TRK7700_DLL.h"
 #include "dumpmode/dump_mode.h"
+#include "frame/file_system.h"
 #include "frame/step_result.h"
 #include "frame/work_folder.h"
 #include "log/log_image.h"
@@ -11,18 +12,30 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 namespace trk7700::log {
 namespace {
 
-// The end-marker and memory-size waits use the same limit for a silent stream.
-constexpr int kStreamTickLimit = 2;
+// The first byte of the log must come within the usual reply limit; once the
+// stream runs, a pause of up to 10 s (radio links stall) does not end it.
+constexpr int kFirstByteTickLimit = 2;
+constexpr int kStreamPauseTickLimit = 12;
+
+// Names the library uses for itself in the work folder; the caller's text
+// file must not be one of them, or one step would destroy another's file.
+bool isOwnFileName(const std::string &name)
+{
+    for (const char *own : {kRawLogFile, kSortedLogFile, kTrackTempFile, kTrackNewFile})
+        if (name == own) return true;
+    return false;
+}
 
 }  // namespace
 
 int downloadLogImage()
 {
-    FILE *raw = std::fopen(kRawLogFile, "wb");
+    FILE *raw = frame::createFile(kRawLogFile);
     if (raw == nullptr) return return_can_not_create_db_file;
     if (!dumpmode::sendCommand(dumpmode::CMD_DUMP_LOG)) {
         std::fclose(raw);
@@ -35,7 +48,7 @@ int downloadLogImage()
     bool written = true;
     bool complete = true;
     size_t received = 0;
-    serial::TickCount silence(kStreamTickLimit);
+    serial::TickCount silence(kFirstByteTickLimit);
     while (received < kLogImageSize) {
         const int want = static_cast<int>(std::min<size_t>(serial::kIoBufferSize, kLogImageSize - received));
         const int got = serial::readSome(serial::ioBuffer, want);
@@ -43,13 +56,15 @@ int downloadLogImage()
             written = std::fwrite(serial::ioBuffer, 1, static_cast<size_t>(got), raw) == static_cast<size_t>(got) &&
                       written;
             received += static_cast<size_t>(got);
-            silence = serial::TickCount(kStreamTickLimit);
+            silence = serial::TickCount(kStreamPauseTickLimit);
         } else if (silence.expiredAfterPoll()) {
             complete = false;
             break;
         }
     }
-    const bool markerCame = complete && dumpmode::waitEndMarker(kStreamTickLimit);
+    // The marker must follow the image directly: a stream that held stray
+    // bytes (line noise) ends with image bytes where the marker should be.
+    const bool markerCame = complete && dumpmode::readUntilEndMarker(0, 0, kStreamPauseTickLimit) == 0;
     written = std::fclose(raw) == 0 && written;
     if (!written) return return_can_not_create_db_file;
     return markerCame ? kStepSucceeded : return_device_time_out;
@@ -75,11 +90,11 @@ int eraseLog()
 int32_t dumpDb(const char *textFilePath)
 {
     if (!dumpmode::inDumpMode) return return_not_dump_mode;
-    if (frame::enterWorkFolder(textFilePath, frame::FolderMode::file) != 0) {
-        frame::restoreSavedDirectory();
-        return return_can_not_create_db_file;
-    }
+    // Refused before anything is sent: no folder, no file name, or a name the
+    // library needs for its own files.
+    const bool entered = frame::enterWorkFolder(textFilePath, frame::FolderMode::file);
     frame::SavedDirectoryGuard restoreDirectory;
+    if (!entered || isOwnFileName(frame::outputFileName())) return return_can_not_create_db_file;
 
     const int downloaded = downloadLogImage();
     if (downloaded != kStepSucceeded) return downloaded;

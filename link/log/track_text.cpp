@@ -1,5 +1,6 @@
 #include "log/track_text.h"
 
+#include "frame/file_system.h"
 #include "frame/work_folder.h"
 
 #include <cstdio>
@@ -96,10 +97,7 @@ char *putAltitude(char *out, uint16_t word)
 
 char hexDigit(unsigned nibble) { return "0123456789ABCDEF"[nibble & 0xF]; }
 
-struct FileCloser {
-    void operator()(FILE *file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
+using File = frame::FileHandle;
 
 // Closes a file that was written; false when anything did not reach it.
 bool closeWritten(File &file, bool written)
@@ -112,7 +110,7 @@ uint8_t writeDataLines()
 {
     std::unique_ptr<char[]> text(new (std::nothrow) char[kChunkSize]);
     if (!text) return 5;
-    File temp(std::fopen(kTrackTempFile, "wb"));
+    File temp(frame::createFile(kTrackTempFile));
     if (!temp) return 8;
     bool written = true;
     char *end = text.get();
@@ -186,12 +184,12 @@ char *ChecksumFiller::fill(const char *in, size_t count, char *out)
 // only once it is complete, so that a failed run leaves an earlier file as it was.
 uint8_t writeTrackText(const char *outputFile)
 {
-    File temp(std::fopen(kTrackTempFile, "rb"));
+    File temp(frame::openRegularFile(kTrackTempFile));
     if (!temp) return 11;
     std::unique_ptr<char[]> in(new (std::nothrow) char[kChunkSize]);
     std::unique_ptr<char[]> out(new (std::nothrow) char[kChunkSize + 16]);
     if (!in || !out) return 5;
-    File output(std::fopen(kTrackNewFile, "wb"));
+    File output(frame::createFile(kTrackNewFile));
     if (!output) return 8;
     bool written = std::fputs(kGgaHeaderLine, output.get()) >= 0 && std::fputs(kRmcHeaderLine, output.get()) >= 0;
     ChecksumFiller filler;

@@ -2,6 +2,13 @@
 // The library's one serial port: raw 8N1 at the caller's baud rate, no flow
 // control, reads that end on the requested count or after 100 ms, writes that
 // cannot hang. Every command and reply passes through the one IoBuffer.
+//
+// A port that hangs up (cable pulled, radio link lost) is noticed by the read
+// or write that meets it: from then on the link counts as lost, reads and
+// writes return at once, and every wait ends (TickCount), so that the running
+// operation ends with its no-answer result instead of polling a dead port.
+#include "serial/serial_device.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -10,26 +17,33 @@ namespace trk7700::serial {
 constexpr int kIoBufferSize = 2048;
 extern uint8_t ioBuffer[kIoBufferSize];
 
-enum class OpenOutcome {
-    opened,            // open, line settings applied
-    cannotOpen,        // no device, in use, or COM number maps to nothing; no port open
-    settingsRefused,   // the device opened but refused the line settings; still open
-};
-
 OpenOutcome openPort(int comNumber, int baudRate);
 void closePort();  // harmless when no port is open
+// Closes a port that turned out not to be the logger, with the line settings
+// it had when it was opened.
+void closePortAsFound();
 bool portIsOpen();
 
+// True once the open port has hung up or failed: nothing more will come.
+bool linkLost();
+
 // One read of up to count bytes: returns once count bytes have arrived or the
-// read time-out (100 ms) has passed since it began; 0 on time-out and on error.
+// read time-out (100 ms) has passed since it began; at once when the link is
+// lost. 0 on time-out and on error.
 int readSome(uint8_t *destination, int count);
 
 // Pushes the whole buffer out; gives up (false) when the port reports an error
 // or accepts nothing for one read time-out.
 bool writeAll(const uint8_t *source, int count);
 
-// Drops whatever arrived and was not read: leftovers of an earlier reply.
+// Drops whatever arrived and was not read: leftovers of an earlier reply. After
+// an exchange that ended without its reply (see expectStragglers) it also waits
+// until the line has been quiet for a moment, so that a reply that comes late
+// cannot pass for the answer to the next request.
 void discardInput();
+
+// An exchange ended before its reply was complete: the rest may still come.
+void expectStragglers();
 
 // Test seam: the read time-out in milliseconds (100 unless changed).
 void setReadTimeoutForTesting(int milliseconds);
@@ -46,6 +60,8 @@ public:
     // Up to count bytes (count > 0); 0 when nothing is there.
     virtual int read(uint8_t *destination, int count) = 0;
     virtual bool write(const uint8_t *source, int count) = 0;
+    // True once the stand-in plays a port that hung up.
+    virtual bool hungUp() { return false; }
 };
 void setPortStandInForTesting(PortStandIn *standIn);  // nullptr: devices again
 

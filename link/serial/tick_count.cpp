@@ -1,6 +1,7 @@
 #include "serial/tick_count.h"
 
-#include <ctime>
+#include "serial/serial_link.h"
+#include "serial/system_clock.h"
 
 namespace trk7700::serial {
 namespace {
@@ -9,16 +10,15 @@ SecondsSource secondsSource = nullptr;
 
 int utcSecondsNow()
 {
-    if (secondsSource != nullptr) return secondsSource();
-    timespec now {};
-    clock_gettime(CLOCK_REALTIME, &now);
-    return static_cast<int>(now.tv_sec % 60);
+    return secondsSource != nullptr ? secondsSource() : systemUtcSeconds();
 }
 
 void setSecondsSourceForTesting(SecondsSource source) { secondsSource = source; }
 
 bool TickCount::expiredAfterPoll()
 {
+    // Nothing more can come through a port that hung up: every wait ends.
+    if (linkLost()) return true;
     const int second = utcSecondsNow();
     if (second != lastSecond_) {
         ++ticks_;

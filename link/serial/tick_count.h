@@ -1,7 +1,8 @@
 #pragma once
 // The measure of time of every wait in the library: changes of the UTC clock's
 // seconds value. A wait gives up once it has seen more changes than its limit,
-// so a limit of L means between L-1 and L seconds (plus the empty reads).
+// so a limit of L means between L-1 and L seconds (plus the empty reads). A
+// wait also ends as soon as the port has hung up.
 namespace trk7700::serial {
 
 class TickCount {

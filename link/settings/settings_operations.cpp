@@ -94,7 +94,7 @@ int32_t settingDevice(uint32_t timeInterval, uint32_t displacementInterval, uint
     std::vector<uint8_t> waveData;
     {
         const frame::SavedDirectoryGuard restoreDirectory;
-        if (frame::enterWorkFolder(waveFolder, frame::FolderMode::folder) != 0) return return_error_wave_file_path;
+        if (!frame::enterWorkFolder(waveFolder, frame::FolderMode::folder)) return return_error_wave_file_path;
         if (const int32_t read = readWaveData(waveData); read != kStepSucceeded) return read;
     }
     // The wave files are checked even without a logger; the logger only now.
@@ -108,10 +108,16 @@ int32_t readSettingValue(int32_t *timeInterval, int32_t *displacementInterval, u
 {
     if (!dumpmode::inDumpMode) return return_not_dump_mode;
     if (!dumpmode::sendCommand(dumpmode::CMD_READ_SETTINGS)) return return_device_time_out;
-    // Bytes a short reply leaves out read as "not in force".
-    uint8_t *reply = serial::ioBuffer;
-    std::memset(reply, 0xFF, kSettingsRecordSize);
-    if (serial::readSome(reply, kSettingsRecordSize) <= 0) return return_device_time_out;
+    const int first = serial::readSome(serial::ioBuffer, kSettingsRecordSize);
+    if (first <= 0) return return_device_time_out;
+    // The record counts only when the end marker follows it directly; stray
+    // bytes would shift every field.
+    const int recordLength = dumpmode::readUntilEndMarker(first, kSettingsRecordSize);
+    if (recordLength < 0) return return_device_time_out;
+    // Bytes a short record leaves out read as "not in force".
+    uint8_t reply[kSettingsRecordSize];
+    std::memset(reply, 0xFF, sizeof reply);
+    std::memcpy(reply, serial::ioBuffer, static_cast<size_t>(recordLength));
 
     const uint32_t time = littleEndian32(reply + kTimeIntervalOffset);
     const uint32_t displacement = littleEndian32(reply + kDisplacementIntervalOffset);
@@ -127,7 +133,6 @@ int32_t readSettingValue(int32_t *timeInterval, int32_t *displacementInterval, u
     const uint8_t tagOut = reply[kTagOffset] == 0xFF ? 1 : reply[kTagOffset];
     const uint8_t minSpeedOut = reply[kMinSpeedOffset] == 0xFF ? 0 : reply[kMinSpeedOffset];
 
-    if (!dumpmode::waitEndMarker()) return return_device_time_out;
 
     if (timeInterval != nullptr) *timeInterval = timeOut;
     if (displacementInterval != nullptr) *displacementInterval = displacementOut;

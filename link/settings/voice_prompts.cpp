@@ -1,6 +1,7 @@
 #include "settings/voice_prompts.h"
 
 #include "TRK7700_DLL.h"
+#include "frame/file_system.h"
 #include "frame/step_result.h"
 
 #include <cstdio>
@@ -9,23 +10,16 @@
 #include <sys/stat.h>
 
 namespace trk7700::settings {
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE *file) const { std::fclose(file); }
-};
-
-}  // namespace
 
 int32_t readWaveData(std::vector<uint8_t> &waveData)
 {
     waveData.clear();
     uint64_t total = 0;
     for (const char *name : kWaveFileNames) {
-        const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(name, "rb"));
-        // A folder of that name opens on Linux but is no sound file.
+        // Only a regular file: a link is not followed, a FIFO must not block.
+        const frame::FileHandle file(frame::openRegularFile(name));
         struct stat info {};
-        if (!file || ::fstat(::fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return return_uncompleted_wave_files;
+        if (!file || ::fstat(::fileno(file.get()), &info) != 0) return return_uncompleted_wave_files;
         const auto size = static_cast<uint64_t>(info.st_size);
         total += size;
         // Checked before the file is read, so that a huge file costs no memory.

@@ -1,0 +1,45 @@
+#pragma once
+// The operating system's file system as the library uses it: the current
+// directory, folders, the path rules of the work folder, and files opened so
+// that a planted link cannot redirect them and a FIFO cannot block them.
+// file_system_posix.cpp and file_system_windows.cpp give it on each platform.
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace trk7700::frame {
+
+// The separator of the work-folder rules ('/' on POSIX, '\\' on Windows).
+extern const char kPathSeparator;
+
+// True when the path names a place independent of the current directory.
+bool isAbsolutePath(const std::string &path);
+
+// The current directory, or empty when it cannot be told.
+std::string currentDirectory();
+bool changeDirectory(const std::string &folder);
+
+// Makes the folder and every missing folder above it, as mkdir -p does.
+// True when the folder exists afterwards.
+bool makeFolders(const std::string &folder);
+
+// A file of the current directory opened for writing from its start. A link,
+// FIFO or device planted under the name is replaced by a new regular file, so
+// nothing outside the folder is written. nullptr when it cannot be made.
+FILE *createFile(const char *name);
+
+// A regular file of the current directory opened for reading; nullptr for a
+// missing name and for anything else under it (a link, a FIFO, a folder), which
+// is never followed and never blocks.
+FILE *openRegularFile(const char *name);
+
+// Closes a file when it goes out of scope.
+struct FileCloser {
+    void operator()(FILE *file) const
+    {
+        if (file != nullptr) std::fclose(file);
+    }
+};
+using FileHandle = std::unique_ptr<FILE, FileCloser>;
+
+}  // namespace trk7700::frame
