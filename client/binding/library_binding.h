@@ -19,7 +19,11 @@
 
 namespace trk7700::client {
 
+#ifdef _WIN32
+inline constexpr const char *kLibraryFileName = "TRK7700_DLL.dll";
+#else
 inline constexpr const char *kLibraryFileName = "libTRK7700_DLL.so";
+#endif
 
 // What a call through the binding gave.
 struct LinkCall {
