@@ -156,6 +156,7 @@ for bits in "${bits_list[@]}"; do
         if [ "$BITS" = 32 ]; then
           "$LOADER" trk7700_stdcall_caller.exe || rc=1
         fi
+        "$LOADER" trk7700_linked_caller.exe || rc=1
         # The client test first: the device test ends with a firmware upgrade.
         "$LOADER" trk7700_windows_client_test.exe || rc=1
         "$LOADER" trk7700_windows_device_test.exe || rc=1
