@@ -137,6 +137,9 @@ for bits in "${bits_list[@]}"; do
       set -u
       "$LOADER" wineboot -i >/dev/null 2>&1
       "$WINESERVER" -w
+      # A server of our own whose messages (its list of objects when it is
+      # ended) go to a file, not between the test results.
+      "$WINESERVER" -p >"$WINEPREFIX.server.log" 2>&1
       cd "$BIN"
       # A run that fails is run once more with a fresh simulated logger (the
       # tests change its state): the tests talk to it in real time through

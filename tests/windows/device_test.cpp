@@ -214,6 +214,15 @@ TEST_F(WindowsDeviceTest, DownloadGivesTheSameTextAsOnLinux)
     }
 }
 
+// "NUL" names a device in every folder: the text must not vanish into it
+// while the call reports success.
+TEST_F(WindowsDeviceTest, ADeviceNameIsNeverTakenForTheTextFile)
+{
+    enter();
+    EXPECT_EQ(dll().dumpDb(comNumber(), "NUL"), return_can_not_create_output_file);
+    EXPECT_EQ(fs::current_path(), root);
+}
+
 TEST_F(WindowsDeviceTest, InformationAndGpsTime)
 {
     enter();
@@ -288,6 +297,11 @@ TEST_F(WindowsDeviceTest, FirmwareImageIsCheckedAndUpgraded)
         {"identification", FirmwareFlaw::wrongIdentification, return_not_correct_bin_file},
         {"short", FirmwareFlaw::tooShort, return_bin_file_size_error},
     };
+    // A folder under the image's name is no image.
+    fs::create_directories(root / "images" / "folder" / "TRK7700_Encode.Bin");
+    char untouched[12] = "untouched";
+    EXPECT_EQ(dll().readBinFileFwVersion(untouched, "images\\folder"), return_can_not_open_bin_file);
+    EXPECT_STREQ(untouched, "untouched");
     for (const auto &c : cases) {
         writeFirmwareFile(root / "images" / c.folder, buildFirmwareFile(firmwareContent(7), 0x0B, c.flaw));
         char version[12] = "           ";  // the tool passes eleven blanks
