@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds the project twice (plain, and with
-# AddressSanitizer + UndefinedBehaviorSanitizer) and runs every test in both.
+# AddressSanitizer + UndefinedBehaviorSanitizer) and runs every test in both;
+# after the plain build it cross-builds the library for Windows and tests it
+# under Wine against the plain build's simulator.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,6 +30,8 @@ run_suite() {
 
 echo "== plain build =="
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRK_WERROR=ON
+echo "== Windows builds under Wine (against the plain build's simulator) =="
+TRK_JOBS=$jobs scripts/test-windows.sh
 echo "== sanitizer build (ASan + UBSan) =="
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS=suppressions="$PWD/scripts/lsan-suppressions.txt" \

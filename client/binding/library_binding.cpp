@@ -1,8 +1,6 @@
 #include "binding/library_binding.h"
 
-#include "binding/shipped_files.h"
-
-#include <dlfcn.h>
+#include "binding/library_loader.h"
 
 #include <algorithm>
 #include <utility>
@@ -28,21 +26,10 @@ void *LibraryBinding::resolve(const char *entryPoint, std::string &failure)
     if (known != entryPoints_.end()) return known->second;
 
     if (handle_ == nullptr) {
-        // Looked up explicitly rather than through the executable's run path:
-        // the loader applies the run path of dlopen's caller, which is not the
-        // executable where a sanitizer runtime intercepts the call.
-        for (const auto &candidate : libraryCandidates(fileName_)) {
-            handle_ = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
-            if (handle_ != nullptr) break;
-        }
-        if (handle_ == nullptr) {
-            const char *reason = ::dlerror();
-            failure = fileName_ + " cannot be loaded" + (reason != nullptr ? std::string(": ") + reason : ".");
-            return nullptr;
-        }
+        handle_ = loadLibrary(fileName_, failure);
+        if (handle_ == nullptr) return nullptr;
     }
-    ::dlerror();
-    void *address = ::dlsym(handle_, entryPoint);
+    void *address = findEntryPoint(handle_, entryPoint);
     if (address == nullptr) {
         failure = fileName_ + " has no entry point " + entryPoint + ".";
         return nullptr;

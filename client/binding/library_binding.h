@@ -1,8 +1,9 @@
 #pragma once
-// The link library bound at run time. libTRK7700_DLL.so is loaded by its file
-// name on the first call of any entry point (the dynamic loader searches for it
-// as usual: beside the executable through $ORIGIN, or under lib/ when
-// installed); each entry point is looked up on its own first call and then
+// The link library bound at run time. libTRK7700_DLL.so (TRK7700_DLL.dll on
+// Windows) is loaded by its file name on the first call of any entry point
+// (the loader searches for it as usual: beside the executable through $ORIGIN,
+// or under lib/ when installed; on Windows beside the executable, then on the
+// search path); each entry point is looked up on its own first call and then
 // reused. A library or entry point that cannot be found makes the call fail
 // with a text that says so, never a crash; the next call tries again.
 //
@@ -19,7 +20,11 @@
 
 namespace trk7700::client {
 
+#ifdef _WIN32
+inline constexpr const char *kLibraryFileName = "TRK7700_DLL.dll";
+#else
 inline constexpr const char *kLibraryFileName = "libTRK7700_DLL.so";
+#endif
 
 // What a call through the binding gave.
 struct LinkCall {

@@ -69,7 +69,11 @@ struct GpsBabelRun {
     std::string output;
     std::vector<std::string> arguments;  // without the program name
 };
+#ifdef _WIN32
+inline constexpr const char *kGpsBabelProgram = "gpsbabel.exe";
+#else
 inline constexpr const char *kGpsBabelProgram = "gpsbabel";
+#endif
 inline constexpr const char *kGpsBabelPackage = "gpsbabel";
 // The runs for the checked formats, in the order KML, PLT, GPX.
 std::vector<GpsBabelRun> gpsBabelRuns(const ReadoutFiles &files, const ExportOptions &options);

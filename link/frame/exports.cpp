@@ -55,12 +55,12 @@ int nTRK7700_DLL = 0;
 
 int fnTRK7700_DLL(void) { return 42; }
 
-int32_t QZ_TRK7700_INTO_DUMP_MODE(int32_t comPortByte)
+int32_t TRK7700_STDCALL QZ_TRK7700_INTO_DUMP_MODE(int32_t comPortByte)
 {
     return localCall("QZ_TRK7700_INTO_DUMP_MODE", [&] { return dumpmode::enterOnPort(lowByte(comPortByte)); });
 }
 
-int32_t QZ_TRK7700_AUTO_INTO_DUMP_MODE(int32_t *foundComPort)
+int32_t TRK7700_STDCALL QZ_TRK7700_AUTO_INTO_DUMP_MODE(int32_t *foundComPort)
 {
     return localCall("QZ_TRK7700_AUTO_INTO_DUMP_MODE", [&] {
         const int32_t result = dumpmode::enterByScan();
@@ -70,23 +70,24 @@ int32_t QZ_TRK7700_AUTO_INTO_DUMP_MODE(int32_t *foundComPort)
     });
 }
 
-int32_t QZ_TRK7700_EXIT_DUMP_MODE(void)
+int32_t TRK7700_STDCALL QZ_TRK7700_EXIT_DUMP_MODE(void)
 {
     return localCall("QZ_TRK7700_EXIT_DUMP_MODE", [] { return dumpmode::leave(); });
 }
 
-int32_t QZ_TRK7700_DUMP_DB(int32_t, const char *textFilePath)
+int32_t TRK7700_STDCALL QZ_TRK7700_DUMP_DB(int32_t, const char *textFilePath)
 {
     return deviceCall("QZ_TRK7700_DUMP_DB", [&] { return log::dumpDb(textFilePath); });
 }
 
-int32_t QZ_TRK7700_ERASE_All_DB(int32_t)
+int32_t TRK7700_STDCALL QZ_TRK7700_ERASE_All_DB(int32_t)
 {
     return deviceCall("QZ_TRK7700_ERASE_All_DB", [] { return log::eraseAllDb(); });
 }
 
-int32_t QZ_TRK7700_SETTING_DEVICE(int32_t, uint32_t timeInterval, uint32_t displacementInterval, int32_t vibrationByte,
-                                  int32_t tagByte, const char *waveFolder, int32_t minSpeedByte)
+int32_t TRK7700_STDCALL QZ_TRK7700_SETTING_DEVICE(int32_t, uint32_t timeInterval, uint32_t displacementInterval,
+                                                  int32_t vibrationByte, int32_t tagByte, const char *waveFolder,
+                                                  int32_t minSpeedByte)
 {
     return deviceCall("QZ_TRK7700_SETTING_DEVICE", [&] {
         return settings::settingDevice(timeInterval, displacementInterval, lowByte(vibrationByte), lowByte(tagByte),
@@ -94,38 +95,38 @@ int32_t QZ_TRK7700_SETTING_DEVICE(int32_t, uint32_t timeInterval, uint32_t displ
     });
 }
 
-int32_t QZ_TRK7700_READ_SETTING_VALUE(int32_t, int32_t *timeInterval, int32_t *displacementInterval, uint8_t *vibration,
-                                      uint8_t *tag, uint8_t *minSpeed)
+int32_t TRK7700_STDCALL QZ_TRK7700_READ_SETTING_VALUE(int32_t, int32_t *timeInterval, int32_t *displacementInterval,
+                                                      uint8_t *vibration, uint8_t *tag, uint8_t *minSpeed)
 {
     return deviceCall("QZ_TRK7700_READ_SETTING_VALUE", [&] {
         return settings::readSettingValue(timeInterval, displacementInterval, vibration, tag, minSpeed);
     });
 }
 
-int32_t QZ_TRK7700_READ_DLL_VERSION(char *version)
+int32_t TRK7700_STDCALL QZ_TRK7700_READ_DLL_VERSION(char *version)
 {
     return localCall("QZ_TRK7700_READ_DLL_VERSION", [&] { return device::readDllVersion(version); });
 }
 
-int32_t QZ_TRK7700_READ_DEVICE_INFORMATION(int32_t, int32_t *serialNumber, char *firmwareVersion)
+int32_t TRK7700_STDCALL QZ_TRK7700_READ_DEVICE_INFORMATION(int32_t, int32_t *serialNumber, char *firmwareVersion)
 {
     return deviceCall("QZ_TRK7700_READ_DEVICE_INFORMATION",
                       [&] { return device::readDeviceInformation(serialNumber, firmwareVersion); });
 }
 
-int32_t QZ_TRK7700_READ_GPS_UTC_TIME_DATE(uint8_t *hour, uint8_t *minute, uint8_t *second, uint8_t *year,
-                                          uint8_t *month, uint8_t *day)
+int32_t TRK7700_STDCALL QZ_TRK7700_READ_GPS_UTC_TIME_DATE(uint8_t *hour, uint8_t *minute, uint8_t *second,
+                                                          uint8_t *year, uint8_t *month, uint8_t *day)
 {
     return deviceCall("QZ_TRK7700_READ_GPS_UTC_TIME_DATE",
                       [&] { return device::readGpsUtcTimeDate(hour, minute, second, year, month, day); });
 }
 
-int32_t QZ_TRK7700_FW_UPGRADE(int32_t, const char *imageFolder)
+int32_t TRK7700_STDCALL QZ_TRK7700_FW_UPGRADE(int32_t, const char *imageFolder)
 {
     return deviceCall("QZ_TRK7700_FW_UPGRADE", [&] { return device::firmwareUpgrade(imageFolder); });
 }
 
-int32_t QZ_TRK7700_Read_BinFile_FW_Version(char *version, const char *imageFolder)
+int32_t TRK7700_STDCALL QZ_TRK7700_Read_BinFile_FW_Version(char *version, const char *imageFolder)
 {
     return localCall("QZ_TRK7700_Read_BinFile_FW_Version",
                      [&] { return device::readBinFileFirmwareVersion(version, imageFolder); });

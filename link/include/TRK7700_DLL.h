@@ -12,10 +12,18 @@
 
 #include <stdint.h>
 
-#if defined(__GNUC__)
+/* On Windows the library's .def file decides what is exported, and the twelve
+ * entry points use the stdcall convention (32-bit Windows; 64-bit Windows has
+ * one convention), so that a caller declaring them by name finds them. */
+#if defined(_WIN32)
+#define TRK7700_API
+#define TRK7700_STDCALL __stdcall
+#elif defined(__GNUC__)
 #define TRK7700_API __attribute__((visibility("default")))
+#define TRK7700_STDCALL
 #else
 #define TRK7700_API
+#define TRK7700_STDCALL
 #endif
 
 /* The one table of result codes: value and name. The desktop tool and the
@@ -88,33 +96,33 @@ extern "C" {
  * always the one opened when dump mode was entered. */
 
 /* Dump mode */
-TRK7700_API int32_t QZ_TRK7700_INTO_DUMP_MODE(int32_t comPortByte);
-TRK7700_API int32_t QZ_TRK7700_AUTO_INTO_DUMP_MODE(int32_t *foundComPort);
-TRK7700_API int32_t QZ_TRK7700_EXIT_DUMP_MODE(void);
+TRK7700_API int32_t TRK7700_STDCALL QZ_TRK7700_INTO_DUMP_MODE(int32_t comPortByte);
+TRK7700_API int32_t TRK7700_STDCALL QZ_TRK7700_AUTO_INTO_DUMP_MODE(int32_t *foundComPort);
+TRK7700_API int32_t TRK7700_STDCALL QZ_TRK7700_EXIT_DUMP_MODE(void);
 
 /* Log */
-TRK7700_API int32_t QZ_TRK7700_DUMP_DB(int32_t comPort, const char *textFilePath);
-TRK7700_API int32_t QZ_TRK7700_ERASE_All_DB(int32_t comPort);
+TRK7700_API int32_t TRK7700_STDCALL QZ_TRK7700_DUMP_DB(int32_t comPort, const char *textFilePath);
+TRK7700_API int32_t TRK7700_STDCALL QZ_TRK7700_ERASE_All_DB(int32_t comPort);
 
 /* Settings */
-TRK7700_API int32_t QZ_TRK7700_SETTING_DEVICE(int32_t comPort, uint32_t timeInterval,
-                                              uint32_t displacementInterval, int32_t vibrationByte,
-                                              int32_t tagByte, const char *waveFolder,
-                                              int32_t minSpeedByte);
-TRK7700_API int32_t QZ_TRK7700_READ_SETTING_VALUE(int32_t comPort, int32_t *timeInterval,
-                                                  int32_t *displacementInterval, uint8_t *vibration,
-                                                  uint8_t *tag, uint8_t *minSpeed);
+TRK7700_API int32_t TRK7700_STDCALL QZ_TRK7700_SETTING_DEVICE(int32_t comPort, uint32_t timeInterval,
+                                                              uint32_t displacementInterval, int32_t vibrationByte,
+                                                              int32_t tagByte, const char *waveFolder,
+                                                              int32_t minSpeedByte);
+TRK7700_API int32_t TRK7700_STDCALL QZ_TRK7700_READ_SETTING_VALUE(int32_t comPort, int32_t *timeInterval,
+                                                                  int32_t *displacementInterval, uint8_t *vibration,
+                                                                  uint8_t *tag, uint8_t *minSpeed);
 
 /* Information and firmware */
-TRK7700_API int32_t QZ_TRK7700_READ_DLL_VERSION(char *version /* >= 4 bytes */);
-TRK7700_API int32_t QZ_TRK7700_READ_DEVICE_INFORMATION(int32_t comPort, int32_t *serialNumber,
-                                                       char *firmwareVersion /* >= 5 bytes */);
-TRK7700_API int32_t QZ_TRK7700_READ_GPS_UTC_TIME_DATE(uint8_t *hour, uint8_t *minute,
-                                                      uint8_t *second, uint8_t *year,
-                                                      uint8_t *month, uint8_t *day);
-TRK7700_API int32_t QZ_TRK7700_FW_UPGRADE(int32_t comPort, const char *imageFolder);
-TRK7700_API int32_t QZ_TRK7700_Read_BinFile_FW_Version(char *version /* >= 4 bytes */,
-                                                       const char *imageFolder);
+TRK7700_API int32_t TRK7700_STDCALL QZ_TRK7700_READ_DLL_VERSION(char *version /* >= 4 bytes */);
+TRK7700_API int32_t TRK7700_STDCALL QZ_TRK7700_READ_DEVICE_INFORMATION(int32_t comPort, int32_t *serialNumber,
+                                                                       char *firmwareVersion /* >= 5 bytes */);
+TRK7700_API int32_t TRK7700_STDCALL QZ_TRK7700_READ_GPS_UTC_TIME_DATE(uint8_t *hour, uint8_t *minute,
+                                                                      uint8_t *second, uint8_t *year,
+                                                                      uint8_t *month, uint8_t *day);
+TRK7700_API int32_t TRK7700_STDCALL QZ_TRK7700_FW_UPGRADE(int32_t comPort, const char *imageFolder);
+TRK7700_API int32_t TRK7700_STDCALL QZ_TRK7700_Read_BinFile_FW_Version(char *version /* >= 4 bytes */,
+                                                                       const char *imageFolder);
 
 /* Leftovers of the library template; nobody uses them. */
 TRK7700_API int fnTRK7700_DLL(void);
