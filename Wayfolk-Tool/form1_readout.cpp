@@ -210,6 +210,8 @@ void Form1::startGpsBabel(const ReadoutFiles &files)
     bool told = false;
     for (const auto &run : trk7700::client::gpsBabelRuns(files, options)) {
         std::string error;
+        // GPSBabel writes its file by name: nothing planted there may redirect it.
+        trk7700::client::removePlantedEntry(run.output);
         if (launcher_->startDetached(trk7700::client::kGpsBabelProgram, run.arguments, error) || told) continue;
         told = true;
         message(QStringLiteral("Das Programm \"%1\" (GPSBabel) kann nicht gestartet werden, daher entstehen keine "

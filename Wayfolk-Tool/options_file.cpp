@@ -1,6 +1,7 @@
 #include "options_file.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
 
@@ -32,6 +33,9 @@ std::optional<Qt::CheckState> parseCheckState(const QString &line)
 StoredOptions readOptionsFile(const QString &path)
 {
     StoredOptions stored;
+    // Only a regular file: a FIFO planted under the name would block the start.
+    const QFileInfo info(path);
+    if (info.isSymLink() || !info.isFile()) return stored;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return stored;
     QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
@@ -52,6 +56,9 @@ bool writeOptionsFile(const QString &path, const std::array<Qt::CheckState, kSto
     for (Qt::CheckState state : checkBoxes) content += ' ' + QByteArray::number(numberOfState(state)) + "\r\n";
     content += folder.toUtf8() + "\r\n";
 
+    // QSaveFile writes through a link to its target; a link planted under the
+    // name is replaced by the file instead.
+    if (QFileInfo(path).isSymLink() && !QFile::remove(path)) return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
     file.write(content);

@@ -96,7 +96,9 @@ int convert(RunContext &context, const ConvertOptions &options)
         return context.fail("cannot write the track text " + error);
     case client::StagedTextOutcome::placed: break;
     }
-    return exportReadout(context, files, options.exports, "The track text is complete.", "").exitCode;
+    ExportChoices choices = options.exports;
+    choices.verb = "Converted";
+    return exportReadout(context, files, choices, "The track text is complete.", "").exitCode;
 }
 
 int showHistory()

@@ -179,7 +179,7 @@ void addExportOptions(CLI::App &command, ExportChoices &choices)
                            ? std::string()
                            : "'" + value + "' is no duration: give a positive number with s, m, h or d, like 30m";
             },
-            "GAP"));
+            ""));
     command.add_flag("--days", choices.days, "in KML and GPX, start a new track at each local midnight");
     command
         .add_option("--tz", choices.timeZone, "the time zone of --days, like Europe/Berlin (default: the system's)")
@@ -189,7 +189,7 @@ void addExportOptions(CLI::App &command, ExportChoices &choices)
                 return isKnownTimeZone(value) ? std::string()
                                               : "'" + value + "' is no time zone of /usr/share/zoneinfo";
             },
-            "ZONE"));
+            ""));
 }
 
 std::string humanSize(uintmax_t bytes) { return humanSizeOf(bytes); }
@@ -219,7 +219,8 @@ ExportResult exportReadout(RunContext &context, const client::ReadoutFiles &file
     const bool exportsWanted = choices.kml || choices.plt || choices.gpx;
     if (result.records > 0) allMade = runGpsBabel(context, files, choices, result.records, made);
     std::remove(waypointsFile(files).c_str());
-    std::printf("%zu records (%zu with a mark) in %s\n", result.records, outcome.markedLines / 2, files.folder.c_str());
+    std::printf("%s %zu records (%zu with a mark) into %s\n", choices.verb, result.records, outcome.markedLines / 2,
+                files.folder.c_str());
     showFile(files.trackText);
     showFile(files.nmea);
     if (!outcome.markFiles.empty()) {

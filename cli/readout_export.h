@@ -16,6 +16,7 @@ struct ExportChoices : client::ExportOptions {
     std::string trips;     // --trips GAP: a new track after a gap longer than GAP
     bool days = false;     // --days: a new track at each local midnight
     std::string timeZone;  // --tz ZONE for --days; the system's zone when empty
+    const char *verb = "Read";  // "Read 4713 records ... into DIR"
     client::TrackSplitting splitting() const;
 };
 

@@ -30,6 +30,8 @@ run_suite() {
 
 echo "== plain build =="
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRK_WERROR=ON
+echo "== the Debian package: contents, dependencies, lintian =="
+TRK_DEB_BUILD_DIR=build scripts/make-deb.sh --check
 echo "== Windows builds under Wine (against the plain build's simulator) =="
 TRK_JOBS=$jobs scripts/test-windows.sh
 echo "== sanitizer build (ASan + UBSan) =="

@@ -303,4 +303,10 @@ GpsBabelOutcome runGpsBabelChecked(const GpsBabelRun &run, size_t expectedPoints
 }
 
 
+void removePlantedEntry(const std::string &path)
+{
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) ::unlink(path.c_str());
+}
+
 }  // namespace trk7700::client

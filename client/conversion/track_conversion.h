@@ -95,6 +95,10 @@ public:
                        std::string &error) override;
 };
 
+// Removes a link, FIFO or other non-regular entry planted under an output
+// name, so that a program started to write it cannot be redirected by it.
+void removePlantedEntry(const std::string &path);
+
 // Runs the program and waits for it. Returns its exit status (0..255), or -1
 // when it could not be started or ended by a signal (error says why); what it
 // printed on standard error is collected in diagnostics.

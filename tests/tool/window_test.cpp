@@ -16,9 +16,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSet>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTest>
 
 #include <map>
+#include <sys/stat.h>
 
 using namespace wayfolk;
 using namespace wayfolk::testing;
@@ -129,6 +132,34 @@ private slots:
         ToolWindow again;
         QCOMPARE(storedBoxes(*again), QList<int>({1, 0, 0, 1, 0}));
         QCOMPARE(again->Text1->text(), QStringLiteral("/data/Touren März"));
+    }
+
+    // A link planted under the options file's name is replaced, never written
+    // through; a FIFO there neither blocks the start nor the close.
+    void optionsFileNeverFollowsALinkOrWaitsOnAFifo()
+    {
+        Sandbox sandbox;
+        const QString outside = sandbox.home() + QStringLiteral("/precious.txt");
+        writeAll(outside, "not the tool's to touch");
+        QVERIFY(QFile::link(outside, sandbox.optionsFile()));
+        {
+            ToolWindow window;
+            window->Check2->setChecked(true);
+            QVERIFY(window.close());
+        }
+        QCOMPARE(readAll(outside), QByteArray("not the tool's to touch"));
+        QVERIFY(!QFileInfo(sandbox.optionsFile()).isSymLink());
+        QVERIFY(readAll(sandbox.optionsFile()).startsWith(" 1\r\n"));
+
+        QVERIFY(QFile::remove(sandbox.optionsFile()));
+        QCOMPARE(::mkfifo(QFile::encodeName(sandbox.optionsFile()).constData(), 0600), 0);
+        QElapsedTimer started;
+        started.start();
+        {
+            ToolWindow window;
+            QVERIFY(window.close());
+        }
+        QVERIFY(started.elapsed() < 10000);
     }
 
     void optionsFileRestored_data()
