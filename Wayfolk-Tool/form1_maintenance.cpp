@@ -50,6 +50,16 @@ bool isImageCheckFailure(int32_t result)
 
 std::string firmwareFolderForLibrary() { return QFile::encodeName(firmwareFolder()).toStdString(); }
 
+// On the worker: the version of the image in the firmware folder.
+TextResult readImageVersion(Binding &library, const std::string &folder)
+{
+    TextResult version;
+    TextBuffer buffer(kImageVersionLength);
+    version.call = library.readBinFileFwVersion(buffer, folder);
+    version.text = QString::fromLatin1(buffer.text());
+    return version;
+}
+
 }  // namespace
 
 void Form1::Command2_Click(Then then)
@@ -106,13 +116,7 @@ void Form1::Command6_Click()
 {
     flow_->call<TextResult>(
         QStringLiteral("Lese Firmware-Datei..."),
-        [folder = firmwareFolderForLibrary()](Binding &library) {
-            TextResult version;
-            TextBuffer buffer(kImageVersionLength);
-            version.call = library.readBinFileFwVersion(buffer, folder);
-            version.text = QString::fromLatin1(buffer.text());
-            return version;
-        },
+        [folder = firmwareFolderForLibrary()](Binding &library) { return readImageVersion(library, folder); },
         [this](const TextResult &version) {
             const int32_t result = version.call.result;
             if (result != return_read_binfile_FW_version_successful) {
@@ -180,13 +184,7 @@ void Form1::Command7_Click()
 {
     flow_->call<TextResult>(
         QStringLiteral("Lese Firmware-Datei..."),
-        [folder = firmwareFolderForLibrary()](Binding &library) {
-            TextResult version;
-            TextBuffer buffer(kImageVersionLength);
-            version.call = library.readBinFileFwVersion(buffer, folder);
-            version.text = QString::fromLatin1(buffer.text());
-            return version;
-        },
+        [folder = firmwareFolderForLibrary()](Binding &library) { return readImageVersion(library, folder); },
         [this](const TextResult &version) {
             const int32_t result = version.call.result;
             if (result == return_read_binfile_FW_version_successful) {
