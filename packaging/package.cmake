@@ -27,17 +27,17 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/wayfolk-tool.metainfo.xml DESTINATION ${
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME trk7700)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "TRK-7700 desktop team <trk7700@localhost.localdomain>")
+set(CPACK_PACKAGE_CONTACT "TRK-7700 desktop team <trk7700@wayfolk.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "read, erase and configure the TRK-7700 GPS track logger")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "read, erase and configure the TRK-7700 GPS track logger
- The TRK-7700 records position fixes into its memory. This package reads
- them over its serial link (USB or Bluetooth) into text and NMEA files, has
- GPSBabel make KML, PLT and GPX files, erases the logger, edits its
- recording settings with the voice prompts it plays, shows its serial
- number and firmware, and upgrades its firmware.
- .
- It holds the link library, the desktop tool Wayfolk-Tool, the command
- line trk7700 and the logger simulator trk7700-sim.")
+# CPack puts the summary first and indents every line of this text itself.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "The TRK-7700 records position fixes into its memory. This package reads
+them over its serial link (USB or Bluetooth) into text and NMEA files, has
+GPSBabel make KML, PLT and GPX files, erases the logger, edits its
+recording settings with the voice prompts it plays, shows its serial
+number and firmware, and upgrades its firmware.
+
+It holds the link library, the desktop tool Wayfolk-Tool, the command
+line trk7700 and the logger simulator trk7700-sim.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

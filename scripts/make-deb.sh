@@ -44,8 +44,15 @@ if [ "${1:-}" = "--check" ]; then
   done
   [ $missing -eq 0 ] || exit 1
   echo "contents and dependencies: as expected"
+  # The installed programs find the library where the package puts it.
+  unpacked=$(mktemp -d)
+  dpkg-deb -x "$deb" "$unpacked"
+  version=$("$unpacked/usr/bin/trk7700" --version)
+  rm -rf "$unpacked"
+  grep -q "libTRK7700_DLL.so 1.5" <<<"$version" || { echo "the unpacked trk7700 does not find its library: $version"; exit 1; }
+  echo "the unpacked trk7700 loads its library: $version"
   # Errors fail; warnings and notes are shown.
-  lintian --fail-on error --no-tag-display-limit "$deb"
+  lintian --fail-on error --tag-display-limit 0 "$deb"
   # Everything it needs can be installed from Debian (a dry run: nothing changes).
   apt-get install --simulate --no-install-recommends "./$deb" >/dev/null
   echo "apt-get can install it: its dependencies resolve"
