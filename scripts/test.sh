@@ -29,7 +29,9 @@ run_suite() {
 }
 
 echo "== plain build =="
-run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRK_WERROR=ON
+# Configured for /usr with the package settings, so that packaging it after
+# the tests rebuilds nothing.
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRK_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr -DTRK_PACKAGE=ON
 echo "== the Debian package: contents, dependencies, lintian =="
 TRK_DEB_BUILD_DIR=build scripts/make-deb.sh --check
 echo "== Windows builds under Wine (against the plain build's simulator) =="

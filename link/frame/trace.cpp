@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <mutex>
 
 namespace trk7700::trace {
@@ -41,14 +40,16 @@ FILE *file()
 
 void stamp(FILE *out)
 {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-    std::fprintf(out, "%s.%03dZ ", text, static_cast<int>(millis));
+    // UTC from the calendar types alone: the same on every system.
+    using namespace std::chrono;
+    const auto now = time_point_cast<milliseconds>(system_clock::now());
+    const auto day = floor<days>(now);
+    const year_month_day date {day};
+    const hh_mm_ss<milliseconds> time {now - day};
+    std::fprintf(out, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ ", static_cast<int>(date.year()),
+                 static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                 static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                 static_cast<int>(time.seconds().count()), static_cast<int>(time.subseconds().count()));
 }
 
 void bytesLine(char direction, const uint8_t *bytes, int count)
