@@ -20,7 +20,7 @@ bool stragglersExpected = false;
 
 // How long the line must stay quiet before a request after an unanswered one,
 // and the most that waiting for quiet may take (a logger that streams on).
-constexpr int kQuietAfterUnansweredMs = 150;
+constexpr int kQuietAfterUnansweredMs = 300;
 constexpr int kLongestQuietWaitMs = 2000;
 
 void noteState(DeviceState state)
