@@ -40,9 +40,14 @@ bool startsWith(const std::string &path, const std::string &text)
 bool rawLogToTrackText(const std::string &rawLog, const std::string &target, std::string &error)
 {
     std::error_code ec;
-    const fs::path work = fs::temp_directory_path(ec) / ("trk7700-convert-" + std::to_string(::getpid()));
-    fs::remove_all(work, ec);
-    if (!fs::create_directory(work, ec) || !fs::copy_file(rawLog, work / log::kRawLogFile, ec)) {
+    // A folder of this run's own, made so that nobody else can have planted it.
+    std::string pattern = (fs::temp_directory_path(ec) / "trk7700-convert-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        error = "cannot make a folder for the conversion in " + fs::temp_directory_path(ec).string();
+        return false;
+    }
+    const fs::path work = pattern;
+    if (!fs::copy_file(rawLog, work / log::kRawLogFile, ec)) {
         error = "cannot copy " + rawLog + " to " + work.string() + ": " + ec.message();
         fs::remove_all(work, ec);
         return false;

@@ -5,6 +5,7 @@
 #include "binding/shipped_files.h"
 #include "commands.h"
 #include "conversion/readout_history.h"
+#include "conversion/readout_progress.h"
 #include "conversion/readout_staging.h"
 #include "conversion/track_conversion.h"
 #include "interrupt.h"
@@ -105,7 +106,7 @@ int download(RunContext &context, const DownloadOptions &options)
 
     context.note("Reading the log into " + folder);
     auto progress = context.progress();
-    const std::string rawFile = folder + "/DB.sr";
+    const std::string rawFile = client::rawLogFile(files);
     const std::string staged = client::stagedTrackText(files);
     bool rawSeen = false;
     const auto call = context.runOnWorker(

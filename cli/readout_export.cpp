@@ -18,9 +18,6 @@ namespace fs = std::filesystem;
 namespace trk7700::cli {
 namespace {
 
-// The library's working files in the target folder.
-constexpr const char *kScratchNames[] = {"DB.sr", "SortDB.sr", "Output_tmp.dat", "Output_new.tmp"};
-
 // The marks as waypoints, GPSBabel's second input; a scratch file of the run.
 std::string waypointsFile(const client::ReadoutFiles &files)
 {
@@ -75,7 +72,7 @@ std::string humanSizeOf(uintmax_t bytes)
 
 void registerScratch(const client::ReadoutFiles &files)
 {
-    for (const char *name : kScratchNames) addScratchFile(files.folder + "/" + name);
+    for (const char *name : client::kLibraryWorkFiles) addScratchFile(files.folder + "/" + name);
     addScratchFile(client::stagedTrackText(files));
     addScratchFile(client::partialName(files.nmea));
     for (const std::string *path : {&files.kml, &files.plt, &files.gpx})

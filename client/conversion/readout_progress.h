@@ -12,6 +12,8 @@ namespace trk7700::client {
 // The logger's log memory: 249,856 records of 16 bytes.
 inline constexpr uint64_t kLogImageBytes = 3997696;
 inline constexpr const char *kRawLogFileName = "DB.sr";
+// Every file the library works with in the readout's folder.
+inline constexpr const char *kLibraryWorkFiles[] = {kRawLogFileName, "SortDB.sr", "Output_tmp.dat", "Output_new.tmp"};
 
 // "DB.sr" in the readout's folder, made absolute against the current
 // directory now. Take it before the download starts: the library changes the

@@ -53,8 +53,7 @@ OpenOutcome openPort(int comNumber, int baudRate)
     } else {
         outcome = openDevice(comNumber, baudRate);
     }
-    if (outcome != OpenOutcome::cannotOpen || trace::enabled())
-        trace::note("COM" + std::to_string(comNumber) + " " + outcomeText(outcome));
+    if (trace::enabled()) trace::note("COM" + std::to_string(comNumber) + " " + outcomeText(outcome));
     return outcome;
 }
 
