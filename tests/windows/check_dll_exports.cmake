@@ -67,4 +67,36 @@ if(NM)
     endif()
   endforeach()
   message(STATUS "stdcall: ${stdcall_entries}")
+
+  # The callee removes its arguments: every return in the entry point's body
+  # is "ret $N" with N its argument bytes (a bare "ret" for none). A caller
+  # that declares the entry point stdcall leaves that to the callee, so its
+  # stack stays balanced; this is what a 32-bit caller relies on, read from
+  # the machine code itself.
+  foreach(decorated ${stdcall_entries})
+    string(REGEX MATCH "@([0-9]+)$" ignored "${decorated}")
+    set(argument_bytes "${CMAKE_MATCH_1}")
+    execute_process(COMMAND ${OBJDUMP} -d --no-show-raw-insn --disassemble=_${decorated} ${LIBRARY}
+                    OUTPUT_VARIABLE body RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+      message(FATAL_ERROR "${OBJDUMP} -d failed on ${LIBRARY}")
+    endif()
+    string(REGEX MATCHALL "\tret[^\n]*" returns "${body}")
+    if(NOT returns)
+      message(FATAL_ERROR "${decorated}: no return found in its machine code")
+    endif()
+    foreach(instruction ${returns})
+      string(STRIP "${instruction}" instruction)
+      if(argument_bytes EQUAL 0)
+        set(wanted "^ret$")
+      else()
+        math(EXPR hex "${argument_bytes}" OUTPUT_FORMAT HEXADECIMAL)
+        set(wanted "^ret +\\$${hex}$")
+      endif()
+      if(NOT instruction MATCHES "${wanted}")
+        message(FATAL_ERROR "${decorated} returns with \"${instruction}\": the caller's stack would not be balanced")
+      endif()
+    endforeach()
+  endforeach()
+  message(STATUS "stdcall returns: every entry point removes its own arguments")
 endif()
