@@ -75,7 +75,7 @@ std::string expandImage(const fs::path &description, std::string &error)
         if (!(fields >> slotText)) continue;
         if (!slotText.empty() && slotText.back() == ':') slotText.pop_back();
         size_t slot = 0;
-        if (slotText.empty() || !std::all_of(slotText.begin(), slotText.end(), isDigit) ||
+        if (slotText.empty() || slotText.size() > 6 || !std::all_of(slotText.begin(), slotText.end(), isDigit) ||
             (slot = std::stoul(slotText)) >= log::kRecordCount) {
             error = where + "'" + slotText + "' is no slot number (0 to 249855)";
             return {};
@@ -243,6 +243,7 @@ TEST(ImageDescriptionTest, FaultsAreToldWithTheirLine)
         const char *told;
     } cases[] = {
         {"249856 00000000000000000000000000000000\n", "image.hex:1: '249856' is no slot number"},
+        {"99999999999999999999 00000000000000000000000000000000\n", "image.hex:1: '99999999999999999999' is no slot"},
         {"# first\nx1 00000000000000000000000000000000\n", "image.hex:2: 'x1' is no slot number"},
         {"3 0000000000000000000000000000000\n", "image.hex:1: a record is 16 bytes"},
         {"3 00000000000000000000000000000000 00\n", "image.hex:1: a record is 16 bytes"},
