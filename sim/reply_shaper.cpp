@@ -79,6 +79,143 @@ ShapedReply shapeBanner(const Reply &reply, const std::vector<Fault> &active)
     return shaped;
 }
 
+// An upload's verdict: a fault can turn it into a refusal, leave out its
+// text, or leave out the whole reply. Gives false when nothing is to be sent;
+// the verdict part, if kept, becomes the text the logger sends.
+bool settleVerdict(std::vector<ReplyPart> &parts, const FaultSet &faults, bool &acceptsUpload)
+{
+    const auto verdict =
+        std::find_if(parts.begin(), parts.end(), [](const ReplyPart &p) { return p.kind == ReplyPart::Kind::verdict; });
+    if (verdict == parts.end()) return true;
+    if (faults.has(FaultKind::noVerdict)) return false;
+    acceptsUpload = verdict->checksumOk && !faults.has(FaultKind::checksumError);
+    if (faults.has(FaultKind::endMarkerOnly)) {
+        parts.erase(verdict);
+    } else {
+        verdict->kind = ReplyPart::Kind::text;
+        verdict->bytes = bytesOf(acceptsUpload ? kChecksumOkText : kChecksumErrorText);
+    }
+    return true;
+}
+
+// The parts of one reply on their way out. Stall, hang-up, cut and noise
+// count the payload bytes across the whole reply.
+class PartShaper {
+public:
+    PartShaper(const FaultSet &faults, const std::vector<ReplyPart> &parts, std::vector<OutputChunk> &out)
+        : faults_(faults), out_(out), noise_(faults.find(FaultKind::strayBytes)), stall_(faults.find(FaultKind::stall)),
+          hangup_(faults.find(FaultKind::hangup)), cutShort_(faults.find(FaultKind::shortReply))
+    {
+        for (const auto &p : parts)
+            if (p.kind == ReplyPart::Kind::payload || p.kind == ReplyPart::Kind::text) payloadTotal_ += p.bytes.size();
+    }
+
+    // Each gives false when the reply ends with this part.
+    bool endMarker(const ReplyPart &part);
+    bool data(const ReplyPart &part);
+
+private:
+    size_t positionOf(const Fault &f) const { return f.atByte != 0 ? f.atByte : payloadTotal_ / 2; }
+
+    const FaultSet &faults_;
+    std::vector<OutputChunk> &out_;
+    const Fault *noise_;
+    const Fault *stall_;
+    const Fault *hangup_;
+    const Fault *cutShort_;
+    size_t payloadTotal_ = 0;
+    size_t position_ = 0;  // payload bytes of the reply before the next part
+};
+
+bool PartShaper::endMarker(const ReplyPart &part)
+{
+    if (noise_ && payloadTotal_ > 0 && positionOf(*noise_) >= payloadTotal_)
+        out_.push_back({strayPattern(noise_->garbageCount)});
+    int pauseBefore = part.pauseBeforeMs;
+    if (const Fault *late = faults_.find(FaultKind::lateEndMarker)) pauseBefore += late->pauseMs;
+    if (faults_.has(FaultKind::noEndMarker)) return true;
+    Bytes bytes = part.bytes;
+    if (faults_.has(FaultKind::noTerminatingZero)) bytes.pop_back();
+    // A reply that is the end marker alone (the erase's) suffers a cut, a
+    // hang-up or a stall inside the marker.
+    const Fault *inside = payloadTotal_ > 0 ? nullptr : cutShort_ ? cutShort_ : hangup_ ? hangup_ : stall_;
+    if (inside) {
+        const size_t at = inside->atByte != 0 ? std::min(inside->atByte, bytes.size()) : bytes.size() / 2;
+        out_.push_back({slice(bytes, 0, at), pauseBefore});
+        if (inside == stall_) {
+            out_.push_back({slice(bytes, at, bytes.size()), stall_->pauseMs});
+            return true;
+        }
+        if (inside == hangup_) out_.push_back({{}, hangup_->pauseMs, true});
+        return false;
+    }
+    if (const Fault *split = faults_.find(FaultKind::splitEndMarker)) {
+        out_.push_back({slice(bytes, 0, 10), pauseBefore});
+        out_.push_back({slice(bytes, 10, bytes.size()), split->pauseMs});
+    } else {
+        out_.push_back({std::move(bytes), pauseBefore});
+    }
+    return true;
+}
+
+bool PartShaper::data(const ReplyPart &part)
+{
+    Bytes bytes = part.bytes;
+    if (part.kind == ReplyPart::Kind::text && faults_.has(FaultKind::noTerminatingZero) && !bytes.empty() &&
+        bytes.back() == 0)
+        bytes.pop_back();
+    const size_t begin = position_;
+    const size_t end = position_ + bytes.size();
+    position_ = end;
+    // Line noise: extra bytes inside the part; the cuts below count the reply's own bytes.
+    Bytes stray;
+    size_t strayAt = SIZE_MAX;
+    if (noise_) {
+        const size_t at = positionOf(*noise_);
+        if (at >= begin && at < end) {
+            stray = strayPattern(noise_->garbageCount);
+            strayAt = at - begin;
+        }
+    }
+    // Where the part ends early.
+    size_t cut = bytes.size();
+    bool endsHere = false;
+    if (cutShort_) {
+        const size_t at = positionOf(*cutShort_);
+        if (at < end) {
+            cut = at > begin ? at - begin : 0;
+            endsHere = true;
+        }
+    }
+    bool hangupHere = false;
+    if (hangup_) {
+        const size_t at = positionOf(*hangup_);
+        if (at >= begin && at < end) {
+            cut = std::min(cut, at - begin);
+            hangupHere = true;
+        }
+    }
+    size_t stallAt = SIZE_MAX;
+    if (stall_) {
+        const size_t at = positionOf(*stall_);
+        if (at >= begin && at < end && at - begin < cut) stallAt = at - begin;
+    }
+    if (stallAt != SIZE_MAX) {
+        out_.push_back({slice(bytes, 0, stallAt), part.pauseBeforeMs});
+        out_.push_back({slice(bytes, stallAt, cut), stall_->pauseMs});
+    } else {
+        bytes.resize(cut);
+        if (strayAt <= bytes.size())
+            bytes.insert(bytes.begin() + static_cast<long>(strayAt), stray.begin(), stray.end());
+        out_.push_back({std::move(bytes), part.pauseBeforeMs});
+    }
+    if (hangupHere) {
+        out_.push_back({{}, hangup_->pauseMs, true});
+        return false;
+    }
+    return !endsHere;
+}
+
 }  // namespace
 
 ShapedReply shapeReply(const Reply &reply, const std::vector<Fault> &activeFaults)
@@ -88,126 +225,18 @@ ShapedReply shapeReply(const Reply &reply, const std::vector<Fault> &activeFault
     const FaultSet faults(activeFaults, reply.target);
     ShapedReply shaped;
     std::vector<ReplyPart> parts = reply.parts;
-
-    // An upload's verdict: a fault can turn it into a refusal, leave out its
-    // text, or leave out the whole reply (the logger then keeps nothing).
-    const auto verdict =
-        std::find_if(parts.begin(), parts.end(), [](const ReplyPart &p) { return p.kind == ReplyPart::Kind::verdict; });
-    if (verdict != parts.end()) {
-        if (faults.has(FaultKind::noVerdict)) return shaped;
-        shaped.acceptsUpload = verdict->checksumOk && !faults.has(FaultKind::checksumError);
-        if (faults.has(FaultKind::endMarkerOnly)) {
-            parts.erase(verdict);
-        } else {
-            verdict->kind = ReplyPart::Kind::text;
-            verdict->bytes = bytesOf(shaped.acceptsUpload ? kChecksumOkText : kChecksumErrorText);
-        }
-    }
-
+    if (!settleVerdict(parts, faults, shaped.acceptsUpload)) return shaped;
     if (faults.has(FaultKind::silence)) return shaped;
-    auto &out = shaped.chunks;
-    if (const Fault *late = faults.find(FaultKind::lateReply)) out.push_back({{}, late->pauseMs});
-    if (const Fault *garbage = faults.find(FaultKind::garbage)) out.push_back({strayPattern(garbage->garbageCount)});
 
-    // Payload bytes counted across the whole reply, for stall, hang-up, cut and noise.
-    size_t payloadTotal = 0;
-    for (const auto &p : parts)
-        if (p.kind == ReplyPart::Kind::payload || p.kind == ReplyPart::Kind::text) payloadTotal += p.bytes.size();
-    auto positionOf = [&](const Fault &f) { return f.atByte != 0 ? f.atByte : payloadTotal / 2; };
+    // Before the reply.
+    if (const Fault *late = faults.find(FaultKind::lateReply)) shaped.chunks.push_back({{}, late->pauseMs});
+    if (const Fault *garbage = faults.find(FaultKind::garbage))
+        shaped.chunks.push_back({strayPattern(garbage->garbageCount)});
 
-    const Fault *noise = faults.find(FaultKind::strayBytes);
-    const Fault *stall = faults.find(FaultKind::stall);
-    const Fault *hangup = faults.find(FaultKind::hangup);
-    const Fault *cutShort = faults.find(FaultKind::shortReply);
-
-    size_t position = 0;
+    PartShaper shaper(faults, parts, shaped.chunks);
     for (const auto &part : parts) {
-        if (part.kind == ReplyPart::Kind::endMarker) {
-            if (noise && payloadTotal > 0 && positionOf(*noise) >= payloadTotal)
-                out.push_back({strayPattern(noise->garbageCount)});
-            int pauseBefore = part.pauseBeforeMs;
-            if (const Fault *late = faults.find(FaultKind::lateEndMarker)) pauseBefore += late->pauseMs;
-            if (faults.has(FaultKind::noEndMarker)) continue;
-            Bytes bytes = part.bytes;
-            if (faults.has(FaultKind::noTerminatingZero)) bytes.pop_back();
-            // A reply that is the end marker alone (the erase's) suffers a
-            // cut, a hang-up or a stall inside the marker.
-            if (payloadTotal == 0) {
-                const Fault *inside = cutShort ? cutShort : hangup ? hangup : stall;
-                if (inside) {
-                    const size_t at = inside->atByte != 0 ? std::min(inside->atByte, bytes.size()) : bytes.size() / 2;
-                    out.push_back({slice(bytes, 0, at), pauseBefore});
-                    if (inside == stall) {
-                        out.push_back({slice(bytes, at, bytes.size()), stall->pauseMs});
-                        continue;
-                    }
-                    if (inside == hangup) out.push_back({{}, hangup->pauseMs, true});
-                    return shaped;
-                }
-            }
-            if (const Fault *split = faults.find(FaultKind::splitEndMarker)) {
-                out.push_back({slice(bytes, 0, 10), pauseBefore});
-                out.push_back({slice(bytes, 10, bytes.size()), split->pauseMs});
-            } else {
-                out.push_back({std::move(bytes), pauseBefore});
-            }
-            continue;
-        }
-
-        Bytes bytes = part.bytes;
-        if (part.kind == ReplyPart::Kind::text && faults.has(FaultKind::noTerminatingZero) && !bytes.empty() &&
-            bytes.back() == 0)
-            bytes.pop_back();
-        const size_t begin = position;
-        const size_t end = position + bytes.size();
-        position = end;
-        // Line noise: extra bytes inside the part; the cuts below count the reply's own bytes.
-        Bytes stray;
-        size_t strayAt = SIZE_MAX;
-        if (noise) {
-            const size_t at = positionOf(*noise);
-            if (at >= begin && at < end) {
-                stray = strayPattern(noise->garbageCount);
-                strayAt = at - begin;
-            }
-        }
-        // Where the part ends early.
-        size_t cut = bytes.size();
-        bool endsHere = false;
-        if (cutShort) {
-            const size_t at = positionOf(*cutShort);
-            if (at < end) {
-                cut = at > begin ? at - begin : 0;
-                endsHere = true;
-            }
-        }
-        bool hangupHere = false;
-        if (hangup) {
-            const size_t at = positionOf(*hangup);
-            if (at >= begin && at < end) {
-                cut = std::min(cut, at - begin);
-                hangupHere = true;
-            }
-        }
-        size_t stallAt = SIZE_MAX;
-        if (stall) {
-            const size_t at = positionOf(*stall);
-            if (at >= begin && at < end && at - begin < cut) stallAt = at - begin;
-        }
-        if (stallAt != SIZE_MAX) {
-            out.push_back({slice(bytes, 0, stallAt), part.pauseBeforeMs});
-            out.push_back({slice(bytes, stallAt, cut), stall->pauseMs});
-        } else {
-            bytes.resize(cut);
-            if (strayAt <= bytes.size())
-                bytes.insert(bytes.begin() + static_cast<long>(strayAt), stray.begin(), stray.end());
-            out.push_back({std::move(bytes), part.pauseBeforeMs});
-        }
-        if (hangupHere) {
-            out.push_back({{}, hangup->pauseMs, true});
-            return shaped;
-        }
-        if (endsHere) return shaped;
+        const bool goesOn = part.kind == ReplyPart::Kind::endMarker ? shaper.endMarker(part) : shaper.data(part);
+        if (!goesOn) break;
     }
     return shaped;
 }
