@@ -10,6 +10,11 @@ namespace {
 // Below this the rate is mostly the handshake's delay.
 constexpr double kShortestMeasure = 0.2;
 
+double meanRate(uint64_t done, double elapsedSeconds)
+{
+    return elapsedSeconds >= kShortestMeasure ? static_cast<double>(done) / elapsedSeconds : 0.0;
+}
+
 }  // namespace
 
 std::string rawLogFile(const ReadoutFiles &files)
@@ -33,15 +38,6 @@ std::string formatDuration(double seconds)
         std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
     return text;
 }
-
-namespace {
-
-double meanRate(uint64_t done, double elapsedSeconds)
-{
-    return elapsedSeconds >= kShortestMeasure ? static_cast<double>(done) / elapsedSeconds : 0.0;
-}
-
-}  // namespace
 
 double estimateSecondsLeft(uint64_t done, uint64_t total, double elapsedSeconds)
 {
