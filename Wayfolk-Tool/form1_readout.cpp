@@ -19,9 +19,6 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include <algorithm>
-#include <filesystem>
-
 namespace wayfolk {
 
 using trk7700::client::ConversionOutcome;
@@ -43,41 +40,40 @@ QString megabytes(uint64_t bytes)
     return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1).replace('.', ',');
 }
 
-// The download as seen from the window: "DB.sr" grows while the bytes come,
-// stays full while the library orders the records, and is gone once it writes
-// the text file.
+// The download as the window shows it: the watcher says where it stands, the
+// clock runs from the click.
 struct DownloadWatch {
-    std::string rawFile;  // absolute: the library moves the current directory meanwhile
+    explicit DownloadWatch(const ReadoutFiles &files) : watcher(files) {}
+    trk7700::client::DownloadWatcher watcher;
     QElapsedTimer clock;
-    bool rawFileSeen = false;
 };
 
 void showDownloadProgress(StatusLine &status, DownloadWatch &watch)
 {
+    using trk7700::client::DownloadPhase;
     using trk7700::client::kLogImageBytes;
-    const double elapsed = watch.clock.elapsed() / 1000.0;
-    std::error_code error;
-    const auto size = std::filesystem::file_size(watch.rawFile, error);
-    if (!error) {
-        watch.rawFileSeen = true;
-        const uint64_t received = std::min<uint64_t>(size, kLogImageBytes);
-        const int percent = static_cast<int>(received * 100 / kLogImageBytes);
-        status.setProgress(percent,
-                           QStringLiteral("%p % · %1 von %2 MB").arg(megabytes(received), megabytes(kLogImageBytes)));
-        if (received < kLogImageBytes) {
-            const double left = trk7700::client::estimateSecondsLeft(received, kLogImageBytes, elapsed);
-            const QString since = duration(elapsed);
-            status.setText(left < 0 ? QStringLiteral("Lese Log... %1").arg(since)
-                                    : QStringLiteral("Lese Log... %1, noch etwa %2").arg(since, duration(left)));
-        } else {
-            status.setText(QStringLiteral("Ordne die Aufzeichnungen... %1").arg(duration(elapsed)));
-        }
-    } else if (watch.rawFileSeen) {
-        status.setProgress(100);
-        status.setText(QStringLiteral("Schreibe die Textdatei... %1").arg(duration(elapsed)));
-    } else {
+    const auto seen = watch.watcher.look(watch.clock.elapsed() / 1000.0);
+    const QString since = duration(seen.elapsedSeconds);
+    switch (seen.phase) {
+    case DownloadPhase::waitingForLogger:
         status.setProgress(0);
-        status.setText(QStringLiteral("Warte auf den Logger... %1").arg(duration(elapsed)));
+        status.setText(QStringLiteral("Warte auf den Logger... %1").arg(since));
+        break;
+    case DownloadPhase::receiving:
+    case DownloadPhase::ordering:
+        status.setProgress(seen.percent,
+                           QStringLiteral("%p % · %1 von %2 MB").arg(megabytes(seen.bytes), megabytes(kLogImageBytes)));
+        if (seen.phase == DownloadPhase::ordering)
+            status.setText(QStringLiteral("Ordne die Aufzeichnungen... %1").arg(since));
+        else if (seen.secondsLeft < 0)
+            status.setText(QStringLiteral("Lese Log... %1").arg(since));
+        else
+            status.setText(QStringLiteral("Lese Log... %1, noch etwa %2").arg(since, duration(seen.secondsLeft)));
+        break;
+    case DownloadPhase::writingText:
+        status.setProgress(100);
+        status.setText(QStringLiteral("Schreibe die Textdatei... %1").arg(since));
+        break;
     }
 }
 
@@ -98,11 +94,10 @@ void Form1::Command5_Click()
 {
     Label29->setText(QString::fromStdString(trk7700::client::makeDateStampNow()));
     const ReadoutFiles files = readoutFilesNow();
-    auto watch = std::make_shared<DownloadWatch>();
-    watch->rawFile = trk7700::client::rawLogFile(files);
+    auto watch = std::make_shared<DownloadWatch>(files);
     // The library makes only the last folder of the path and, failing that,
     // writes into the tool's own folder: the whole path is made here first.
-    const QString folder = QFileInfo(shown(watch->rawFile)).absolutePath();
+    const QString folder = QFileInfo(shown(watch->watcher.rawFile())).absolutePath();
     if (!QDir().mkpath(folder)) {
         message(QStringLiteral("Der Ordner %1 kann nicht angelegt werden. Es wurde nichts ausgelesen.").arg(folder));
         return;

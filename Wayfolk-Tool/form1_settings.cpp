@@ -2,7 +2,7 @@
 // store. The page shows speeds in km/h; the logger counts knots.
 #include "binding/result_text.h"
 #include "command_flow.h"
-#include "conversion/speed_units.h"
+#include "conversion/settings_fields.h"
 #include "fixed_places.h"
 #include "form1.h"
 #include "result_words.h"
@@ -14,11 +14,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
 
-#include <cmath>
-#include <limits>
-#include <optional>
+#include <string>
 
 namespace wayfolk {
 
@@ -27,24 +24,7 @@ using Binding = CommandFlow::Binding;
 
 namespace {
 
-// The number a field's text starts with: blanks before it are skipped, then a
-// sign, digits with a decimal point and an exponent; 0 when the text does not
-// start with a number. Too large a number gives an infinity.
-double leadingNumber(const QString &text)
-{
-    static const QRegularExpression number(QStringLiteral("^\\s*([+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?)"));
-    const QRegularExpressionMatch match = number.match(text);
-    return match.hasMatch() ? match.captured(1).toDouble() : 0.0;
-}
-
-// Rounded to the nearest 16-bit integer, halves to even; none beyond its range.
-std::optional<int16_t> roundedTo16Bits(double value)
-{
-    const double rounded = std::nearbyint(value);  // the default rounding takes halves to even
-    if (!(rounded >= std::numeric_limits<int16_t>::min() && rounded <= std::numeric_limits<int16_t>::max()))
-        return std::nullopt;
-    return static_cast<int16_t>(rounded);
-}
+std::string fieldText(const QLineEdit *field) { return field->text().toStdString(); }
 
 // The results of a store that are told by number and name.
 bool isToldByName(int32_t result)
@@ -82,39 +62,33 @@ void Form1::Command10_Click(Then then)
     ComPort = Combo1->currentIndex() + 1;
     struct SettingValues {
         LinkCall call;
-        int32_t timeInterval = 0, distanceInterval = 0;
-        uint8_t vibration = 0, tag = 0, minSpeed = 0;
+        trk7700::client::SettingsRead read;
     };
     const int32_t port = ComPort;
     flow_->call<SettingValues>(
         QStringLiteral("Lese Einstellungen..."),
         [port](Binding &library) {
             SettingValues values;
-            values.call = library.readSettingValue(port, values.timeInterval, values.distanceInterval,
-                                                   values.vibration, values.tag, values.minSpeed);
+            auto &read = values.read;
+            values.call = library.readSettingValue(port, read.timeInterval, read.distanceInterval, read.vibration,
+                                                   read.tag, read.minSpeedKnots);
             return values;
         },
         [this, then](const SettingValues &values) {
             switch (values.call.result) {
-            case return_read_setting_value_successful:
-                if (values.timeInterval == -1) {
-                    Option5->setChecked(true);
-                    Option4->setChecked(false);
-                } else {
-                    Option5->setChecked(false);
-                    Option4->setChecked(true);
-                    Text2->setText(QString::number(values.timeInterval));
-                }
-                if (values.distanceInterval != -1) Text3->setText(QString::number(values.distanceInterval));
-                Check9->setChecked(values.vibration != 0);
-                Check1->setChecked(values.tag == 1);
-                if (values.minSpeed != 0) {
-                    Text4->setText(QString::number(trk7700::client::knotsToShownKmh(values.minSpeed)));
-                    text4Tag_ = QString::number(values.minSpeed);  // after the text, whose change empties it
-                } else {
-                    Text4->setText(QStringLiteral("0"));
-                }
+            case return_read_setting_value_successful: {
+                const auto shown = trk7700::client::settingsPageFor(values.read);
+                Option5->setChecked(!shown.byTime);
+                Option4->setChecked(shown.byTime);
+                if (shown.timeText) Text2->setText(QString::fromStdString(*shown.timeText));
+                if (shown.distanceText) Text3->setText(QString::fromStdString(*shown.distanceText));
+                Check9->setChecked(shown.vibration);
+                Check1->setChecked(shown.tag);
+                Text4->setText(QString::fromStdString(shown.minSpeedText));
+                // After the text, whose change empties it.
+                if (!shown.minSpeedKnotsRead.empty()) text4Tag_ = QString::fromStdString(shown.minSpeedKnotsRead);
                 break;
+            }
             case return_not_dump_mode:
             case return_device_time_out:
                 message(QStringLiteral("Nicht verbunden"));
@@ -151,52 +125,39 @@ void Form1::Command8_Click()
         Command8->setEnabled(true);
     };
 
-    int16_t timeInterval = 0, distanceInterval = 0;
-    if (Option4->isChecked()) {
-        const auto seconds = roundedTo16Bits(leadingNumber(Text2->text()));
-        if (!seconds)
-            return refuse(QStringLiteral("Das Log-Intervall \"%1\" liegt außerhalb von -32768 bis 32767 Sekunden.")
-                              .arg(Text2->text()));
-        timeInterval = *seconds;
-    }
-    if (Option5->isChecked()) {
-        const auto metres = roundedTo16Bits(leadingNumber(Text3->text()));
-        if (!metres)
-            return refuse(QStringLiteral("Das Log-Intervall \"%1\" liegt außerhalb von -32768 bis 32767 Metern.")
-                              .arg(Text3->text()));
-        distanceInterval = *metres;
-    }
-    const uint8_t vibration = Check9->isChecked() ? 2 : 0;
-    const uint8_t tag = Check1->isChecked() ? 1 : 0;
-
-    uint8_t minSpeed = 0;
-    if (leadingNumber(Text4->text()) > 0) {
-        const double readKnots = leadingNumber(text4Tag_);
-        if (readKnots > 0) {
-            // The knots read from the logger, unchanged by the round trip through km/h.
-            const double knots = std::nearbyint(readKnots);
-            if (!(knots <= std::numeric_limits<uint8_t>::max()))
-                return refuse(
-                    QStringLiteral("Die gelesene Mindestgeschwindigkeit von %1 Knoten ist zu groß.").arg(text4Tag_));
-            minSpeed = static_cast<uint8_t>(knots);
-        } else {
-            const auto knots = trk7700::client::kmhToSentKnotsByte(leadingNumber(Text4->text()));
-            if (!knots)
-                return refuse(
-                    QStringLiteral("Die Mindestgeschwindigkeit \"%1\" km/h ist zu groß.").arg(Text4->text()));
-            minSpeed = *knots;
-        }
+    trk7700::client::SettingsPage page;
+    page.byTime = Option4->isChecked();
+    page.byDistance = Option5->isChecked();
+    page.timeText = fieldText(Text2);
+    page.distanceText = fieldText(Text3);
+    page.minSpeedText = fieldText(Text4);
+    page.minSpeedKnotsRead = text4Tag_.toStdString();
+    page.vibration = Check9->isChecked();
+    page.tag = Check1->isChecked();
+    const auto store = trk7700::client::settingsToStore(page);
+    using Refused = trk7700::client::PageStore::Refused;
+    switch (store.refused) {
+    case Refused::none: break;
+    case Refused::timeInterval:
+        return refuse(QStringLiteral("Das Log-Intervall \"%1\" liegt außerhalb von -32768 bis 32767 Sekunden.")
+                          .arg(Text2->text()));
+    case Refused::distanceInterval:
+        return refuse(
+            QStringLiteral("Das Log-Intervall \"%1\" liegt außerhalb von -32768 bis 32767 Metern.").arg(Text3->text()));
+    case Refused::minSpeedKnotsRead:
+        return refuse(QStringLiteral("Die gelesene Mindestgeschwindigkeit von %1 Knoten ist zu groß.").arg(text4Tag_));
+    case Refused::minSpeedKmh:
+        return refuse(QStringLiteral("Die Mindestgeschwindigkeit \"%1\" km/h ist zu groß.").arg(Text4->text()));
     }
 
     const int32_t port = ComPort;
-    // Sign-extended to 32 bits, as the library takes them.
-    const uint32_t time = static_cast<uint32_t>(int32_t {timeInterval});
-    const uint32_t distance = static_cast<uint32_t>(int32_t {distanceInterval});
+    const trk7700::client::SettingsToStore settings = store.settings;
     const std::string waveFolder = QFile::encodeName(voicePromptFolder()).toStdString();
     flow_->call<LinkCall>(
         QStringLiteral("Speichere Einstellungen..."),
         [=](Binding &library) {
-            return library.settingDevice(port, time, distance, vibration, tag, waveFolder, minSpeed);
+            return library.settingDevice(port, settings.timeInterval, settings.distanceInterval, settings.vibration,
+                                         settings.tag, waveFolder, settings.minSpeedKnots);
         },
         [this](const LinkCall &call) {
             statusLine_->setProgress(-1);

@@ -17,7 +17,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <sys/stat.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -25,14 +24,24 @@ namespace fs = std::filesystem;
 namespace trk7700::cli {
 namespace {
 
-using client::kLogImageBytes;
-
 struct DownloadOptions {
     std::string folder;
     ExportChoices exports;
     bool erase = false;
     bool yes = false;
 };
+
+void showDownload(ProgressReport &progress, const client::DownloadProgress &seen)
+{
+    using client::DownloadPhase;
+    switch (seen.phase) {
+    case DownloadPhase::waitingForLogger: progress.phase("Waiting for the logger..."); break;
+    // The bar stays full while the library orders the records.
+    case DownloadPhase::receiving:
+    case DownloadPhase::ordering: progress.bytes(seen); break;
+    case DownloadPhase::writingText: progress.phase("Ordering the records and writing the track text..."); break;
+    }
+}
 
 std::string defaultTargetFolder()
 {
@@ -106,23 +115,11 @@ int download(RunContext &context, const DownloadOptions &options)
 
     context.note("Reading the log into " + folder);
     auto progress = context.progress();
-    const std::string rawFile = client::rawLogFile(files);
+    client::DownloadWatcher watcher(files);
     const std::string staged = client::stagedTrackText(files);
-    bool rawSeen = false;
-    const auto call = context.runOnWorker(
-        [&] { return context.library.dumpDb(connection.comPort(), staged); },
-        [&] {
-            struct stat st {};
-            if (::stat(rawFile.c_str(), &st) == 0) {
-                rawSeen = true;
-                progress->bytes(static_cast<uint64_t>(st.st_size), kLogImageBytes);
-            } else if (rawSeen) {
-                progress->phase("Ordering the records and writing the track text...");
-            } else {
-                progress->phase("Waiting for the logger...");
-            }
-        },
-        options.erase ? "Nothing was erased." : "");
+    const auto call = context.runOnWorker([&] { return context.library.dumpDb(connection.comPort(), staged); },
+                                          [&] { showDownload(*progress, watcher.look(progress->elapsedSeconds())); },
+                                          options.erase ? "Nothing was erased." : "");
     if (!context.callMade(call)) {
         client::discardStagedTrackText(files);
         return kExitFailed;

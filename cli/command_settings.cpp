@@ -3,7 +3,7 @@
 #include "binding/result_text.h"
 #include "binding/shipped_files.h"
 #include "commands.h"
-#include "conversion/speed_units.h"
+#include "conversion/settings_fields.h"
 #include "options.h"
 
 #include <cstdio>
@@ -11,13 +11,15 @@
 namespace trk7700::cli {
 namespace {
 
-constexpr unsigned long kMostSeconds = 3600;
-constexpr unsigned long kMostMetres = 3000;
-constexpr unsigned long kMostKmh = 36;  // 20 knots, the logger's highest minimum speed
-
-std::string rangeText(unsigned long minimum, unsigned long maximum)
+std::string rangeText(const client::FieldRange &range)
 {
-    return std::to_string(minimum) + " to " + std::to_string(maximum);
+    return std::to_string(range.fewest) + " to " + std::to_string(range.most);
+}
+
+// The option's check: the range the logger takes, and what it would answer beyond.
+CLI::Validator inRange(const client::FieldRange &range, int32_t refusal)
+{
+    return wholeNumber(range.fewest, range.most, "the logger would refuse it with " + client::resultText(refusal));
 }
 
 struct SettingsOptions {
@@ -32,28 +34,49 @@ struct SettingsOptions {
     }
 };
 
-struct DeviceSettingsView {
-    int32_t time = -1, distance = -1;
-    uint8_t vibration = 0, tag = 0, minSpeed = 0;
-};
-
-void printSettings(const DeviceSettingsView &s, bool json)
+void printSettings(const client::SettingsRead &s, bool json)
 {
-    const long kmh = s.minSpeed == 0 ? 0 : client::knotsToShownKmh(s.minSpeed);
+    const long kmh = client::shownMinSpeedKmh(s.minSpeedKnots);
+    const bool byTime = client::logsByTime(s);
+    const char *tag = client::tagOn(s) ? "on" : "off";
+    const char *vibration = client::vibrationOn(s) ? "on" : "off";
     if (json) {
         std::printf("{\"time_interval_s\": %s, \"distance_interval_m\": %s, \"min_speed_kmh\": %ld, "
                     "\"min_speed_knots\": %u, \"mark_button\": %s, \"vibration\": %s}\n",
-                    s.time != -1 ? std::to_string(s.time).c_str() : "null",
-                    s.time == -1 ? std::to_string(s.distance).c_str() : "null", kmh, s.minSpeed,
-                    s.tag == 1 ? "true" : "false", s.vibration != 0 ? "true" : "false");
+                    byTime ? std::to_string(s.timeInterval).c_str() : "null",
+                    !byTime ? std::to_string(s.distanceInterval).c_str() : "null", kmh, s.minSpeedKnots,
+                    client::tagOn(s) ? "true" : "false", client::vibrationOn(s) ? "true" : "false");
         return;
     }
-    if (s.time != -1) std::printf("Logging:        every %d s\n", s.time);
-    else std::printf("Logging:        every %d m\n", s.distance);
-    if (s.minSpeed == 0) std::printf("Minimum speed:  none (logs at any speed)\n");
-    else std::printf("Minimum speed:  %ld km/h (%u knots)\n", kmh, s.minSpeed);
-    std::printf("Mark button:    %s\n", s.tag == 1 ? "on" : "off");
-    std::printf("Vibration:      %s\n", s.vibration != 0 ? "on" : "off");
+    if (byTime)
+        std::printf("Logging:        every %d s\n", s.timeInterval);
+    else
+        std::printf("Logging:        every %d m\n", s.distanceInterval);
+    if (s.minSpeedKnots == 0)
+        std::printf("Minimum speed:  none (logs at any speed)\n");
+    else
+        std::printf("Minimum speed:  %ld km/h (%u knots)\n", kmh, s.minSpeedKnots);
+    std::printf("Mark button:    %s\n", tag);
+    std::printf("Vibration:      %s\n", vibration);
+}
+
+// What the options ask to change; what they do not name stays as it is.
+client::SettingsChange changeAsked(const SettingsOptions &options)
+{
+    client::SettingsChange change;
+    if (options.timeOption->count() > 0) change.timeSeconds = static_cast<uint32_t>(options.time);
+    if (options.distanceOption->count() > 0) change.distanceMetres = static_cast<uint32_t>(options.distance);
+    if (options.minSpeedOption->count() > 0) change.minSpeedKmh = options.minSpeedKmh;
+    if (!options.tag.empty()) change.tag = options.tag == "on";
+    if (!options.vibration.empty()) change.vibration = options.vibration == "on";
+    return change;
+}
+
+bool readSettings(RunContext &context, Connection &connection, client::SettingsRead &read, client::LinkCall &call)
+{
+    call = context.library.readSettingValue(connection.comPort(), read.timeInterval, read.distanceInterval,
+                                            read.vibration, read.tag, read.minSpeedKnots);
+    return call.made() && call.result == return_read_setting_value_successful;
 }
 
 int settings(RunContext &context, const SettingsOptions &options)
@@ -61,43 +84,24 @@ int settings(RunContext &context, const SettingsOptions &options)
     Connection connection(context);
     if (!connection.open()) return kExitFailed;
 
-    DeviceSettingsView current;
-    auto call = context.library.readSettingValue(connection.comPort(), current.time, current.distance,
-                                                 current.vibration, current.tag, current.minSpeed);
-    if (!context.callMade(call)) return kExitFailed;
-    if (call.result != return_read_setting_value_successful)
+    client::SettingsRead current;
+    client::LinkCall call;
+    if (!readSettings(context, connection, current, call)) {
+        if (!context.callMade(call)) return kExitFailed;
         return context.fail("cannot read the settings: " + explainFailure(call.result));
+    }
     if (!options.changes()) {
         printSettings(current, options.json);
         return kExitOk;
     }
 
-    // What is not named stays as it is; the knots read back go back unchanged
-    // unless a new speed is given, so that the round trip through km/h cannot drift.
-    uint32_t time = current.time != -1 ? static_cast<uint32_t>(current.time) : 0;
-    uint32_t distance = current.time == -1 ? static_cast<uint32_t>(current.distance) : 0;
-    if (options.timeOption->count() > 0) {
-        time = static_cast<uint32_t>(options.time);
-        distance = 0;
-    } else if (options.distanceOption->count() > 0) {
-        time = 0;
-        distance = static_cast<uint32_t>(options.distance);
-    }
-    uint8_t minSpeed = current.minSpeed;
-    if (options.minSpeedOption->count() > 0)
-        minSpeed = options.minSpeedKmh == 0
-                       ? 0
-                       : static_cast<uint8_t>(client::kmhToSentKnots(static_cast<double>(options.minSpeedKmh)));
-    const uint8_t tag = !options.tag.empty() ? (options.tag == "on" ? 1 : 0) : (current.tag == 1 ? 1 : 0);
-    const uint8_t vibration =
-        !options.vibration.empty() ? (options.vibration == "on" ? 2 : 0) : (current.vibration != 0 ? 2 : 0);
-
+    const client::SettingsToStore store = client::changedSettings(current, changeAsked(options));
     const std::string waveFolder = client::voicePromptFolder(TRK7700_DATA_DIR);
     auto progress = context.progress();
     call = context.runOnWorker(
         [&] {
-            return context.library.settingDevice(connection.comPort(), time, distance, vibration, tag, waveFolder,
-                                                 minSpeed);
+            return context.library.settingDevice(connection.comPort(), store.timeInterval, store.distanceInterval,
+                                                 store.vibration, store.tag, waveFolder, store.minSpeedKnots);
         },
         [&] { progress->phase("Storing the settings and the voice prompts..."); },
         "The settings may not have been stored.");
@@ -106,10 +110,8 @@ int settings(RunContext &context, const SettingsOptions &options)
     if (call.result != return_setting_device_successful)
         return context.fail("the settings were not stored: " + explainFailure(call.result));
     context.note("Settings stored.");
-    DeviceSettingsView stored;
-    call = context.library.readSettingValue(connection.comPort(), stored.time, stored.distance, stored.vibration,
-                                            stored.tag, stored.minSpeed);
-    if (!call.made() || call.result != return_read_setting_value_successful)
+    client::SettingsRead stored;
+    if (!readSettings(context, connection, stored, call))
         return context.fail("the settings were stored but cannot be read back: " +
                             (call.made() ? explainFailure(call.result) : call.failure));
     printSettings(stored, options.json);
@@ -125,24 +127,24 @@ void addSettingsCommand(CLI::App &app, RunContext &context, CommandRunner &chose
                     "change also sends the voice prompts");
     auto options = std::make_shared<SettingsOptions>();
     options->timeOption =
-        command->add_option("--time", options->time, "log a fix every SECONDS seconds (" + rangeText(1, kMostSeconds) + ")")
+        command
+            ->add_option("--time", options->time,
+                         "log a fix every SECONDS seconds (" + rangeText(client::kTimeIntervalSeconds) + ")")
             ->type_name("SECONDS")
-            ->check(wholeNumber(1, kMostSeconds,
-                                "the logger would refuse it with " +
-                                    client::resultText(return_timeInterval_over_3600second_error)));
+            ->check(inRange(client::kTimeIntervalSeconds, return_timeInterval_over_3600second_error));
     options->distanceOption =
-        command->add_option("--distance", options->distance, "log a fix every METRES metres (" + rangeText(1, kMostMetres) + ")")
+        command
+            ->add_option("--distance", options->distance,
+                         "log a fix every METRES metres (" + rangeText(client::kDistanceIntervalMetres) + ")")
             ->type_name("METRES")
-            ->check(wholeNumber(1, kMostMetres,
-                                "the logger would refuse it with " +
-                                    client::resultText(return_displacementinterval_over_3000meter_error)))
+            ->check(inRange(client::kDistanceIntervalMetres, return_displacementinterval_over_3000meter_error))
             ->excludes(options->timeOption);
     options->minSpeedOption =
-        command->add_option("--min-speed", options->minSpeedKmh, "log only above this speed in km/h (" + rangeText(0, kMostKmh) + "; 0: any speed)")
+        command
+            ->add_option("--min-speed", options->minSpeedKmh,
+                         "log only above this speed in km/h (" + rangeText(client::kMinSpeedKmh) + "; 0: any speed)")
             ->type_name("KMH")
-            ->check(wholeNumber(0, kMostKmh,
-                                "the logger would refuse it with " +
-                                    client::resultText(return_log_min_speed_over_20_knot_error)));
+            ->check(inRange(client::kMinSpeedKmh, return_log_min_speed_over_20_knot_error));
     command->add_option("--tag", options->tag, "the mark button")->type_name("on|off")->check(onOff());
     command->add_option("--vibration", options->vibration, "the vibration sensor")->type_name("on|off")->check(onOff());
     command->add_flag("--json", options->json,

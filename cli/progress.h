@@ -13,11 +13,13 @@ namespace trk7700::cli {
 class ProgressReport {
 public:
     ProgressReport(std::FILE *out, bool terminal);
-    // Bytes of total so far; called a few times a second.
-    void bytes(uint64_t done, uint64_t total);
+    // A download's bytes so far, as its watcher sees them; called a few times a second.
+    void bytes(const trk7700::client::DownloadProgress &seen);
     // A phase without a measure (ordering, waiting): elapsed time only.
     void phase(const std::string &what);
     void finish(const std::string &closing);
+    // Seconds since the report began.
+    double elapsedSeconds() const;
 
 private:
     std::FILE *out_;

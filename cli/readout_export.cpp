@@ -47,13 +47,7 @@ std::vector<client::GpsBabelRun> gpsBabelRuns(RunContext &context, const client:
     }
     // GPSBabel splits days at midnight of the zone in TZ, which the runs inherit.
     if (exports.days && !exports.timeZone.empty()) ::setenv("TZ", exports.timeZone.c_str(), 1);
-    const auto splitting = exports.splitting();
-    std::vector<client::GpsBabelRun> runs;
-    if (exports.kml) runs.push_back(client::exportRun(files.nmea, marks, splitting, "kml", files.kml));
-    // A PLT file holds one track: GPSBabel would write a file for each trip.
-    if (exports.plt) runs.push_back(client::exportRun(files.nmea, "", {}, "ozi", files.plt));
-    if (exports.gpx) runs.push_back(client::exportRun(files.nmea, marks, splitting, "gpx", files.gpx));
-    return runs;
+    return client::exportRuns(files, exports, marks, exports.splitting());
 }
 
 std::string humanSizeOf(uintmax_t bytes)

@@ -107,6 +107,59 @@ TEST(TrackExport, GpsBabelSplitsTripsAndKeepsTheWaypoints)
     EXPECT_EQ(count(kml, "<name>" + waypoints.front().name + "</name>") >= 1, true);
 }
 
+// The command line's runs: the window's argument list with tracks, the
+// waypoints and the splitting added, except for PLT, which holds one track.
+TEST(TrackExport, RunsForTheCheckedFormats)
+{
+    using Arguments = std::vector<std::string>;
+    const auto files = client::readoutFiles("/w", "");
+    const client::TrackSplitting trips{7200, false};
+    client::ExportOptions all;
+    all.kml = all.plt = all.gpx = true;
+    client::ExportOptions onlyPlt;
+    onlyPlt.plt = true;
+    struct Case {
+        const char *what;
+        client::ExportOptions options;
+        std::string marks;
+        client::TrackSplitting splitting;
+        std::vector<Arguments> runs;
+    } cases[] = {
+        {"all, marks and trips",
+         all,
+         "/w/.marks.gpx",
+         trips,
+         {{"-p", "", "-w", "-t", "-i", "nmea", "-f", "/w/Wayfolk.nmea", "-i", "gpx", "-f", "/w/.marks.gpx", "-x",
+           "track,split=7200s", "-o", "kml", "-F", "/w/Wayfolk.kml"},
+          {"-p", "", "-w", "-t", "-i", "nmea", "-f", "/w/Wayfolk.nmea", "-o", "ozi", "-F", "/w/Wayfolk.plt"},
+          {"-p", "", "-w", "-t", "-i", "nmea", "-f", "/w/Wayfolk.nmea", "-i", "gpx", "-f", "/w/.marks.gpx", "-x",
+           "track,split=7200s", "-o", "gpx", "-F", "/w/Wayfolk.gpx"}}},
+        {"all, nothing beyond the track",
+         all,
+         "",
+         {},
+         {{"-p", "", "-w", "-t", "-i", "nmea", "-f", "/w/Wayfolk.nmea", "-o", "kml", "-F", "/w/Wayfolk.kml"},
+          {"-p", "", "-w", "-t", "-i", "nmea", "-f", "/w/Wayfolk.nmea", "-o", "ozi", "-F", "/w/Wayfolk.plt"},
+          {"-p", "", "-w", "-t", "-i", "nmea", "-f", "/w/Wayfolk.nmea", "-o", "gpx", "-F", "/w/Wayfolk.gpx"}}},
+        {"PLT alone stays one track",
+         onlyPlt,
+         "/w/.marks.gpx",
+         {0, true},
+         {{"-p", "", "-w", "-t", "-i", "nmea", "-f", "/w/Wayfolk.nmea", "-o", "ozi", "-F", "/w/Wayfolk.plt"}}},
+        {"nothing checked", {}, "/w/.marks.gpx", trips, {}},
+    };
+    for (const auto &c : cases) {
+        const auto runs = client::exportRuns(files, c.options, c.marks, c.splitting);
+        ASSERT_EQ(runs.size(), c.runs.size()) << c.what;
+        for (size_t i = 0; i < runs.size(); ++i) {
+            EXPECT_EQ(runs[i].arguments, c.runs[i]) << c.what << ", run " << i;
+            // The output ends the list, where the checked run puts its partial name.
+            EXPECT_EQ(runs[i].output, c.runs[i].back()) << c.what << ", run " << i;
+            EXPECT_EQ(runs[i].format, c.runs[i][c.runs[i].size() - 3]) << c.what << ", run " << i;
+        }
+    }
+}
+
 TEST(TrackExport, DaysSplitAtMidnightOfTheTimeZone)
 {
     EXPECT_TRUE(client::trackSplitArguments({}).empty());

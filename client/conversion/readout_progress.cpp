@@ -10,6 +10,11 @@ namespace {
 // Below this the rate is mostly the handshake's delay.
 constexpr double kShortestMeasure = 0.2;
 
+double meanRate(uint64_t done, double elapsedSeconds)
+{
+    return elapsedSeconds >= kShortestMeasure ? static_cast<double>(done) / elapsedSeconds : 0.0;
+}
+
 }  // namespace
 
 std::string rawLogFile(const ReadoutFiles &files)
@@ -36,9 +41,41 @@ std::string formatDuration(double seconds)
 
 double estimateSecondsLeft(uint64_t done, uint64_t total, double elapsedSeconds)
 {
-    if (done == 0 || !(elapsedSeconds >= kShortestMeasure)) return -1.0;
-    const double rate = static_cast<double>(done) / elapsedSeconds;
+    const double rate = meanRate(done, elapsedSeconds);
+    if (!(rate > 0)) return -1.0;
     return static_cast<double>(total - std::min(done, total)) / rate;
+}
+
+DownloadWatcher::DownloadWatcher(const ReadoutFiles &files) : rawFile_(rawLogFile(files)) {}
+
+DownloadProgress DownloadWatcher::look(double elapsedSeconds)
+{
+    std::error_code error;
+    const auto size = std::filesystem::file_size(rawFile_, error);
+    return see(elapsedSeconds, error ? std::nullopt : std::optional<uint64_t>(size));
+}
+
+DownloadProgress DownloadWatcher::see(double elapsedSeconds, std::optional<uint64_t> rawFileSize)
+{
+    DownloadProgress progress;
+    progress.elapsedSeconds = elapsedSeconds;
+    if (!rawFileSize) {
+        // Gone after it was there: the library has ordered the records and
+        // removed it while it writes the text.
+        if (rawFileSeen_) {
+            progress.phase = DownloadPhase::writingText;
+            progress.bytes = kLogImageBytes;
+            progress.percent = 100;
+        }
+        return progress;
+    }
+    rawFileSeen_ = true;
+    progress.bytes = std::min(*rawFileSize, kLogImageBytes);
+    progress.percent = static_cast<int>(progress.bytes * 100 / kLogImageBytes);
+    progress.bytesPerSecond = meanRate(progress.bytes, elapsedSeconds);
+    progress.secondsLeft = estimateSecondsLeft(progress.bytes, kLogImageBytes, elapsedSeconds);
+    progress.phase = progress.bytes < kLogImageBytes ? DownloadPhase::receiving : DownloadPhase::ordering;
+    return progress;
 }
 
 }  // namespace trk7700::client

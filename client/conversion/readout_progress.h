@@ -5,6 +5,7 @@
 #include "conversion/track_conversion.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace trk7700::client {
@@ -26,5 +27,38 @@ std::string formatDuration(double seconds);
 // Seconds left at the mean rate so far, or a negative value while nothing can
 // be said yet (no bytes, or too little time to measure a rate).
 double estimateSecondsLeft(uint64_t done, uint64_t total, double elapsedSeconds);
+
+// Where a download stands, as "DB.sr" shows it: missing until the logger
+// sends, growing while the bytes come, full while the library orders the
+// records, and gone again once it writes the track text.
+enum class DownloadPhase { waitingForLogger, receiving, ordering, writingText };
+
+struct DownloadProgress {
+    DownloadPhase phase = DownloadPhase::waitingForLogger;
+    uint64_t bytes = 0;         // of kLogImageBytes received
+    int percent = 0;            // 0..100, rounded down
+    double elapsedSeconds = 0;  // since the download started
+    double bytesPerSecond = 0;  // the mean rate so far; 0 while too soon to say
+    double secondsLeft = -1;    // negative while nothing can be said yet
+};
+
+// Watches one download; the front ends ask it a few times a second and show
+// its answer in their own words.
+class DownloadWatcher {
+public:
+    // The raw file is fixed now, before the library moves the current directory.
+    explicit DownloadWatcher(const ReadoutFiles &files);
+
+    // The progress from the raw file's size at this moment.
+    DownloadProgress look(double elapsedSeconds);
+    // The progress from a size already measured; none while the file is missing.
+    DownloadProgress see(double elapsedSeconds, std::optional<uint64_t> rawFileSize);
+
+    const std::string &rawFile() const { return rawFile_; }
+
+private:
+    std::string rawFile_;
+    bool rawFileSeen_ = false;
+};
 
 }  // namespace trk7700::client

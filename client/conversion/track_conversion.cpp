@@ -214,15 +214,34 @@ ConversionOutcome convertTrackText(const ReadoutFiles &files, bool perMark)
     return outcome;
 }
 
+GpsBabelRun gpsBabelRun(const std::string &nmea, const std::string &format, const std::string &output,
+                        const GpsBabelInputs &inputs)
+{
+    GpsBabelRun run{format, output, {"-p", "", "-w"}};
+    auto &arguments = run.arguments;
+    if (inputs.tracks) arguments.push_back("-t");
+    arguments.insert(arguments.end(), {"-i", "nmea", "-f", nmea});
+    if (!inputs.waypointsGpx.empty()) arguments.insert(arguments.end(), {"-i", "gpx", "-f", inputs.waypointsGpx});
+    arguments.insert(arguments.end(), inputs.filters.begin(), inputs.filters.end());
+    // The output comes last: runGpsBabelChecked puts its partial name there.
+    arguments.insert(arguments.end(), {"-o", format, "-F", output});
+    return run;
+}
+
+std::vector<ExportTarget> exportTargets(const ReadoutFiles &files, const ExportOptions &options)
+{
+    std::vector<ExportTarget> targets;
+    if (options.kml) targets.push_back({"kml", files.kml});
+    if (options.plt) targets.push_back({"ozi", files.plt});
+    if (options.gpx) targets.push_back({"gpx", files.gpx});
+    return targets;
+}
+
 std::vector<GpsBabelRun> gpsBabelRuns(const ReadoutFiles &files, const ExportOptions &options)
 {
     std::vector<GpsBabelRun> runs;
-    auto add = [&](const char *format, const std::string &output) {
-        runs.push_back({format, output, {"-p", "", "-w", "-i", "nmea", "-f", files.nmea, "-o", format, "-F", output}});
-    };
-    if (options.kml) add("kml", files.kml);
-    if (options.plt) add("ozi", files.plt);
-    if (options.gpx) add("gpx", files.gpx);
+    for (const auto &target : exportTargets(files, options))
+        runs.push_back(gpsBabelRun(files.nmea, target.format, target.output));
     return runs;
 }
 

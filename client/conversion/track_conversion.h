@@ -75,7 +75,26 @@ inline constexpr const char *kGpsBabelProgram = "gpsbabel.exe";
 inline constexpr const char *kGpsBabelProgram = "gpsbabel";
 #endif
 inline constexpr const char *kGpsBabelPackage = "gpsbabel";
-// The runs for the checked formats, in the order KML, PLT, GPX.
+
+// What a run reads beyond the whole-log NMEA file and what it does with it.
+struct GpsBabelInputs {
+    bool tracks = false;               // "-t": tracks as well as waypoints
+    std::string waypointsGpx;          // a second input: waypoints in a GPX file
+    std::vector<std::string> filters;  // "-x ..." filters, applied in order
+};
+// GPSBabel's argument list for one output: the one place it is made.
+GpsBabelRun gpsBabelRun(const std::string &nmea, const std::string &format, const std::string &output,
+                        const GpsBabelInputs &inputs = {});
+
+// A file that GPSBabel makes from the whole-log NMEA file.
+struct ExportTarget {
+    std::string format;  // GPSBabel's name of the format: "kml", "ozi", "gpx"
+    std::string output;
+};
+// The checked formats, in the order KML, PLT, GPX.
+std::vector<ExportTarget> exportTargets(const ReadoutFiles &files, const ExportOptions &options);
+
+// The window's runs for the checked formats, in the order KML, PLT, GPX.
 std::vector<GpsBabelRun> gpsBabelRuns(const ReadoutFiles &files, const ExportOptions &options);
 
 // Starts programs; a seam so that tests can record instead of run.

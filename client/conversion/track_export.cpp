@@ -164,12 +164,19 @@ bool writeWaypointsGpx(const std::vector<MarkWaypoint> &waypoints, const std::st
 GpsBabelRun exportRun(const std::string &nmeaPath, const std::string &waypointsGpx, const TrackSplitting &splitting,
                       const std::string &format, const std::string &output)
 {
-    GpsBabelRun run {format, output, {"-p", "", "-w", "-t", "-i", "nmea", "-f", nmeaPath}};
-    if (!waypointsGpx.empty()) run.arguments.insert(run.arguments.end(), {"-i", "gpx", "-f", waypointsGpx});
-    const auto filters = trackSplitArguments(splitting);
-    run.arguments.insert(run.arguments.end(), filters.begin(), filters.end());
-    run.arguments.insert(run.arguments.end(), {"-o", format, "-F", output});
-    return run;
+    return gpsBabelRun(nmeaPath, format, output, {true, waypointsGpx, trackSplitArguments(splitting)});
+}
+
+std::vector<GpsBabelRun> exportRuns(const ReadoutFiles &files, const ExportOptions &options,
+                                    const std::string &waypointsGpx, const TrackSplitting &splitting)
+{
+    std::vector<GpsBabelRun> runs;
+    for (const auto &target : exportTargets(files, options)) {
+        const bool oneTrack = target.format == "ozi";
+        runs.push_back(exportRun(files.nmea, oneTrack ? "" : waypointsGpx, oneTrack ? TrackSplitting{} : splitting,
+                                 target.format, target.output));
+    }
+    return runs;
 }
 
 }  // namespace trk7700::client

@@ -42,4 +42,10 @@ bool writeWaypointsGpx(const std::vector<MarkWaypoint> &waypoints, const std::st
 GpsBabelRun exportRun(const std::string &nmeaPath, const std::string &waypointsGpx, const TrackSplitting &splitting,
                       const std::string &format, const std::string &output);
 
+// The command line's runs for the checked formats, in the order KML, PLT,
+// GPX: GPX and KML carry the waypoints and are split as asked; a PLT file
+// holds one track, so it gets neither (GPSBabel would write a file per trip).
+std::vector<GpsBabelRun> exportRuns(const ReadoutFiles &files, const ExportOptions &options,
+                                    const std::string &waypointsGpx, const TrackSplitting &splitting);
+
 }  // namespace trk7700::client
