@@ -2,14 +2,13 @@
 // saved track text, a raw log that a failed readout left ("DB.sr"), or an
 // entry of the readout history. trk7700 history lists that history.
 #include "commands.h"
+#include "conversion/file_ops.h"
 #include "conversion/readout_history.h"
 #include "conversion/readout_staging.h"
 #include "log/log_image.h"
 #include "log/track_text.h"
 #include "options.h"
 #include "readout_export.h"
-
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -41,12 +40,12 @@ bool rawLogToTrackText(const std::string &rawLog, const std::string &target, std
 {
     std::error_code ec;
     // A folder of this run's own, made so that nobody else can have planted it.
-    std::string pattern = (fs::temp_directory_path(ec) / "trk7700-convert-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
+    const std::string scratch = client::makePrivateScratchFolder("trk7700-convert-");
+    if (scratch.empty()) {
         error = "cannot make a folder for the conversion in " + fs::temp_directory_path(ec).string();
         return false;
     }
-    const fs::path work = pattern;
+    const fs::path work = scratch;
     if (!fs::copy_file(rawLog, work / log::kRawLogFile, ec)) {
         error = "cannot copy " + rawLog + " to " + work.string() + ": " + ec.message();
         fs::remove_all(work, ec);

@@ -1,6 +1,7 @@
 // trk7700 firmware version DIR / firmware upgrade DIR.
 #include "advice.h"
 #include "commands.h"
+#include "conversion/file_ops.h"
 #include "options.h"
 
 #include <cstdio>
@@ -17,7 +18,10 @@ struct FirmwareOptions {
     std::string folder;
     bool yes = false;
     // The library takes the folder with its closing separator.
-    std::string libraryFolder() const { return fs::absolute(folder).lexically_normal().string() + "/"; }
+    std::string libraryFolder() const
+    {
+        return fs::absolute(folder).lexically_normal().string() + client::kFolderSeparator;
+    }
 };
 
 // The image's version, or empty after telling why it cannot be used.

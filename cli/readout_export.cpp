@@ -1,8 +1,10 @@
 #include "readout_export.h"
 
+#include "conversion/file_ops.h"
 #include "conversion/readout_progress.h"
 #include "conversion/readout_staging.h"
 #include "interrupt.h"
+#include "platform.h"
 
 #include <algorithm>
 #include <atomic>
@@ -21,15 +23,7 @@ namespace {
 // The marks as waypoints, GPSBabel's second input; a scratch file of the run.
 std::string waypointsFile(const client::ReadoutFiles &files)
 {
-    return files.folder + "/.Wayfolk" + files.stamp + ".marks.gpx";
-}
-
-// A zone of the system's time-zone database: "Europe/Berlin", "UTC".
-bool isKnownTimeZone(const std::string &zone)
-{
-    if (zone.empty() || zone.find("..") != std::string::npos || zone.front() == '/') return false;
-    std::error_code ec;
-    return fs::is_regular_file("/usr/share/zoneinfo/" + zone, ec);
+    return client::inFolder(files.folder, ".Wayfolk" + files.stamp + ".marks.gpx");
 }
 
 // The runs for the checked formats; GPX and KML carry the marks as waypoints.
@@ -46,7 +40,7 @@ std::vector<client::GpsBabelRun> gpsBabelRuns(RunContext &context, const client:
             context.note("the marks cannot become waypoints: " + error);
     }
     // GPSBabel splits days at midnight of the zone in TZ, which the runs inherit.
-    if (exports.days && !exports.timeZone.empty()) ::setenv("TZ", exports.timeZone.c_str(), 1);
+    if (exports.days && !exports.timeZone.empty()) setTimeZoneOfStartedPrograms(exports.timeZone);
     return client::exportRuns(files, exports, marks, exports.splitting());
 }
 
@@ -66,7 +60,7 @@ std::string humanSizeOf(uintmax_t bytes)
 
 void registerScratch(const client::ReadoutFiles &files)
 {
-    for (const char *name : client::kLibraryWorkFiles) addScratchFile(files.folder + "/" + name);
+    for (const char *name : client::kLibraryWorkFiles) addScratchFile(client::inFolder(files.folder, name));
     addScratchFile(client::stagedTrackText(files));
     addScratchFile(client::partialName(files.nmea));
     for (const std::string *path : {&files.kml, &files.plt, &files.gpx})
@@ -121,8 +115,7 @@ bool runGpsBabel(RunContext &context, const client::ReadoutFiles &files, const E
         if (o.kind == Kind::cannotStart) {
             if (!missingTold)
                 context.fail(std::string("GPSBabel cannot be started (program '") + client::kGpsBabelProgram +
-                             "'): install the Debian package '" + client::kGpsBabelPackage +
-                             "'. No KML, PLT or GPX files were made.");
+                             "'): " + gpsBabelInstallAdvice() + ". No KML, PLT or GPX files were made.");
             missingTold = true;
         } else if (o.kind == Kind::cut) {
             context.fail("GPSBabel left " + c.run.output +
@@ -141,7 +134,7 @@ void showFile(const std::string &path)
 {
     std::error_code ec;
     const auto size = fs::file_size(path, ec);
-    std::printf("  %-28s %s\n", fs::path(path).filename().c_str(), ec ? "(missing)" : humanSizeOf(size).c_str());
+    std::printf("  %-28s %s\n", fs::path(path).filename().string().c_str(), ec ? "(missing)" : humanSizeOf(size).c_str());
 }
 
 
@@ -176,10 +169,7 @@ void addExportOptions(CLI::App &command, ExportChoices &choices)
         .add_option("--tz", choices.timeZone, "the time zone of --days, like Europe/Berlin (default: the system's)")
         ->type_name("ZONE")
         ->check(CLI::Validator(
-            [](std::string &value) {
-                return isKnownTimeZone(value) ? std::string()
-                                              : "'" + value + "' is no time zone of /usr/share/zoneinfo";
-            },
+            [](std::string &value) { return timeZoneProblem(value); },
             ""));
 }
 

@@ -4,16 +4,13 @@
 #include "binding/port_diagnosis.h"
 #include "binding/result_text.h"
 #include "interrupt.h"
-#include "serial/port_map.h"
+#include "platform.h"
 
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
 #include <mutex>
-#include <unistd.h>
 
 namespace trk7700::cli {
 
@@ -39,9 +36,9 @@ bool RunContext::callMade(const LinkCall &call) const
 
 std::unique_ptr<ProgressReport> RunContext::progress() const
 {
-    static std::FILE *nowhere = std::fopen("/dev/null", "w");
+    std::FILE *nowhere = discardedOutput();
     if (quiet && nowhere != nullptr) return std::make_unique<ProgressReport>(nowhere, false);
-    return std::make_unique<ProgressReport>(stderr, ::isatty(STDERR_FILENO) == 1);
+    return std::make_unique<ProgressReport>(stderr, standardErrorIsTerminal());
 }
 
 LinkCall RunContext::runOnWorker(const std::function<LinkCall()> &call, const std::function<void()> &tick,
@@ -85,7 +82,7 @@ void RunContext::runWork(const std::function<void()> &work, const std::function<
     worker.join();
 }
 
-bool RunContext::someoneCanAnswer() { return ::isatty(STDIN_FILENO) == 1; }
+bool RunContext::someoneCanAnswer() { return standardInputIsTerminal(); }
 
 bool RunContext::ask(const std::string &question) const
 {
@@ -95,10 +92,10 @@ bool RunContext::ask(const std::string &question) const
     std::string answer;
     char c = 0;
     for (;;) {
-        const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+        const InputRead got = readInputCharacter(c);
         if (interruptSignal() != 0) endInterruptedRun();
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0 || c == '\n') break;
+        if (got == InputRead::broken) continue;
+        if (got == InputRead::end || c == '\n') break;
         answer += c;
     }
     return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
@@ -134,7 +131,7 @@ bool Connection::open()
     }
     comPort_ = found;
     open_ = true;
-    const std::string device = serial::resolvePortPath(found);
+    const std::string device = portDevicePath(found);
     setLoggerDevice(device);
     context_.note("Connected to the logger on COM" + std::to_string(found) + (device.empty() ? "" : " (" + device + ")") +
                   ".");

@@ -13,3 +13,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # DLL and an .exe run on a plain Windows (or Wine) without MinGW's DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# zlib from Debian's libz-mingw-w64-dev, linked in as well.
+set(ZLIB_USE_STATIC_LIBS ON)

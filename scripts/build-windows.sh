@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# Cross-builds the link library for Windows from the same sources:
-# TRK7700_DLL.dll for 32-bit (build-win32) and 64-bit (build-win64) Windows,
-# with the programs that test it under Wine. Installs Debian's MinGW-w64
-# cross compilers first when they are missing (idempotent, quiet).
+# Cross-builds for Windows from the same sources: TRK7700_DLL.dll and the
+# command line trk7700.exe for 32-bit (build-win32) and 64-bit (build-win64)
+# Windows, with the programs that test them under Wine. Installs Debian's
+# MinGW-w64 cross compilers, zlib for them and the CLI11 headers first when
+# they are missing (idempotent, quiet).
 #
 #   scripts/build-windows.sh            # both
 #   scripts/build-windows.sh 32         # or only one of them
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix cmake ninja-build googletest)
+packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev libcli11-dev cmake ninja-build
+  googletest)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

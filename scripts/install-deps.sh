@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth imagemagick xdotool
   gpsbabel espeak-ng sox zlib1g-dev
+  libz-mingw-w64-dev  # zlib for trk7700.exe (scripts/build-windows.sh)
   libcli11-dev
   dpkg-dev lintian
 )

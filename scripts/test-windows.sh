@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Tests TRK7700_DLL.dll under Wine against the Linux simulator.
+# Tests TRK7700_DLL.dll and trk7700.exe under Wine against the Linux simulator.
 #
 # For each Windows build (build-win64, build-win32) it starts the simulated
 # logger (build/bin/trk7700-sim, from the plain Linux build) on a
 # pseudo-terminal, makes a private Wine prefix whose COM3 is that
-# pseudo-terminal, and runs the Windows test programs in it. The downloaded
-# text is compared with the text the Linux library makes from the same
-# simulated log. Wine maps the machine's built-in UARTs (/dev/ttyS*, one may
+# pseudo-terminal, and runs the Windows test programs and the command line
+# (tests/windows/cli_under_wine.sh) in it. The downloaded text is compared
+# with the text the Linux library makes from the same simulated log. Wine maps the machine's built-in UARTs (/dev/ttyS*, one may
 # be the console) to COM ports by itself: Wine runs in a private mount
 # namespace where each of them is /dev/null, so no test reaches a real port.
 #
@@ -83,8 +83,13 @@ passed=()
 failed=()
 skipped=()
 
-# --- the DLLs' export tables -------------------------------------------------
+# --- the DLLs' export tables, and the command line is there ----------------------
 for bits in "${bits_list[@]}"; do
+  if [ -f build-win$bits/bin/trk7700.exe ]; then
+    passed+=("trk7700.exe built $bits-bit")
+  else
+    echo "build-win$bits/bin/trk7700.exe is missing"; failed+=("trk7700.exe built $bits-bit")
+  fi
   if ctest --test-dir build-win$bits -R windows_dll_exports --no-tests=error --output-on-failure >"$work/exports-$bits.log" 2>&1; then
     passed+=("exports $bits-bit")
   else
@@ -132,6 +137,7 @@ for bits in "${bits_list[@]}"; do
   run_hidden env WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
     TRK7700_TEST_COM=$com TRK7700_REFERENCE_TEXT="$reference_windows" \
     LOADER="$loader" WINESERVER="$wineserver" BIN="$root/$bin" COM=$com BITS=$bits \
+    REFERENCE="$work/reference/Wayfolk.txt" CLI_TEST="$root/tests/windows/cli_under_wine.sh" CLI_OUT="$work/cli-$bits" \
     SIM="$root/build/bin/trk7700-sim --com $com --unpaced --log $log_shape --seed $seed" PORTS="$work/ports-$bits" \
     bash -c '
       set -u
@@ -160,8 +166,10 @@ for bits in "${bits_list[@]}"; do
           "$LOADER" trk7700_stdcall_caller.exe || rc=1
         fi
         "$LOADER" trk7700_linked_caller.exe || rc=1
-        # The client test first: the device test ends with a firmware upgrade.
+        # The client test and the command line first: the device test erases
+        # the log and ends with a firmware upgrade.
         "$LOADER" trk7700_windows_client_test.exe || rc=1
+        OUT="$CLI_OUT.$attempt" "$CLI_TEST" || rc=1
         "$LOADER" trk7700_windows_device_test.exe || rc=1
         kill $sim; wait $sim
         [ $rc -eq 0 ] && break

@@ -4,13 +4,6 @@
 
 namespace trk7700::client {
 
-std::string executableFolder()
-{
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string() : exe.parent_path().string();
-}
-
 std::vector<std::string> libraryCandidates(const std::string &fileName)
 {
     if (fileName.find('/') != std::string::npos) return {fileName};
@@ -32,7 +25,8 @@ std::string voicePromptFolder(const std::string &dataDirectory)
         // under share/wayfolk-tool/ beside bin/, wherever it was installed to.
         for (const std::string &place : {folder + "/wav", folder + "/../share/wayfolk-tool/wav"})
             if (std::filesystem::is_directory(place, ec))
-                return std::filesystem::weakly_canonical(place, ec).string() + "/";
+                return std::filesystem::weakly_canonical(place, ec).make_preferred().string() +
+                       static_cast<char>(std::filesystem::path::preferred_separator);
     }
     return dataDirectory + "/wav/";
 }

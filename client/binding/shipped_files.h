@@ -6,7 +6,9 @@
 
 namespace trk7700::client {
 
-// The folder of the running executable (from /proc/self/exe), or empty.
+// The folder of the running executable, or empty: from /proc/self/exe
+// (executable_folder_posix.cpp) or GetModuleFileNameA
+// (executable_folder_windows.cpp).
 std::string executableFolder();
 
 // Where the library is loaded from: a bare file name is looked for beside the
@@ -14,7 +16,7 @@ std::string executableFolder();
 // loader's own search. A name with a '/' is used as it is.
 std::vector<std::string> libraryCandidates(const std::string &fileName);
 
-// The voice prompt folder, absolute and ending in '/': wav/ beside the
+// The voice prompt folder, absolute and ending in the system's separator: wav/ beside the
 // executable, else ../share/wayfolk-tool/wav/ from it, else <dataDirectory>/wav/.
 std::string voicePromptFolder(const std::string &dataDirectory);
 

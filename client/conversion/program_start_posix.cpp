@@ -54,8 +54,9 @@ bool DetachedLauncher::startDetached(const std::string &program, const std::vect
 }
 
 int runAndWait(const std::string &program, const std::vector<std::string> &arguments, std::string &error,
-               std::string &diagnostics, const std::function<void(pid_t)> &started)
+               std::string &diagnostics, const std::function<void(pid_t)> &started, bool *programMissing)
 {
+    if (programMissing != nullptr) *programMissing = false;
     int errPipe[2];
     if (pipe2(errPipe, O_CLOEXEC) != 0) {
         error = startFailure(program, errno);
@@ -87,6 +88,7 @@ int runAndWait(const std::string &program, const std::vector<std::string> &argum
     if (rc != 0) {
         ::close(errPipe[0]);
         error = startFailure(program, rc);
+        if (programMissing != nullptr) *programMissing = rc == ENOENT;
         return -1;
     }
     if (started) started(pid);

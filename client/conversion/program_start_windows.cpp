@@ -63,9 +63,9 @@ HANDLE openNul(DWORD access)
 }
 
 // Starts the program with the given standard error; false with the reason
-// in error when it cannot be started.
+// in error (and its system code in failure) when it cannot be started.
 bool start(const std::string &program, const std::vector<std::string> &arguments, HANDLE standardError,
-           PROCESS_INFORMATION &process, std::string &error)
+           PROCESS_INFORMATION &process, std::string &error, DWORD *failure = nullptr)
 {
     const HANDLE input = openNul(GENERIC_READ);
     const HANDLE output = openNul(GENERIC_WRITE);
@@ -84,6 +84,7 @@ bool start(const std::string &program, const std::vector<std::string> &arguments
     if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
     if (!started) {
         error = startFailure(program, code);
+        if (failure != nullptr) *failure = code;
         return false;
     }
     CloseHandle(process.hThread);
@@ -103,8 +104,9 @@ bool DetachedLauncher::startDetached(const std::string &program, const std::vect
 }
 
 int runAndWait(const std::string &program, const std::vector<std::string> &arguments, std::string &error,
-               std::string &diagnostics, const std::function<void(pid_t)> &started)
+               std::string &diagnostics, const std::function<void(pid_t)> &started, bool *programMissing)
 {
+    if (programMissing != nullptr) *programMissing = false;
     SECURITY_ATTRIBUTES inherit {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
@@ -114,10 +116,13 @@ int runAndWait(const std::string &program, const std::vector<std::string> &argum
     // Only the program inherits the writing end.
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     PROCESS_INFORMATION process {};
-    const bool running = start(program, arguments, writeEnd, process, error);
+    DWORD failure = 0;
+    const bool running = start(program, arguments, writeEnd, process, error, &failure);
     CloseHandle(writeEnd);
     if (!running) {
         CloseHandle(readEnd);
+        if (programMissing != nullptr)
+            *programMissing = failure == ERROR_FILE_NOT_FOUND || failure == ERROR_PATH_NOT_FOUND;
         return -1;
     }
     if (started) started(static_cast<pid_t>(process.dwProcessId));

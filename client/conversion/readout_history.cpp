@@ -1,13 +1,12 @@
 #include "conversion/readout_history.h"
 
+#include "conversion/file_ops.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <unistd.h>
 #include <zlib.h>
 
 namespace trk7700::client {
@@ -17,8 +16,7 @@ namespace fs = std::filesystem;
 
 std::string timeName(std::time_t when)
 {
-    std::tm utc {};
-    gmtime_r(&when, &utc);
+    const std::tm utc = utcCalendarTime(when);
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H-%M-%SZ", &utc);
     return text;
@@ -30,10 +28,7 @@ std::string failure(const std::string &path) { return path + ": " + std::strerro
 
 std::string historyFolder()
 {
-    const char *data = std::getenv("XDG_DATA_HOME");
-    if (data != nullptr && data[0] == '/') return std::string(data) + "/trk7700/history";
-    const char *home = std::getenv("HOME");
-    return std::string(home != nullptr ? home : ".") + "/.local/share/trk7700/history";
+    return inFolder(userDataFolder(), "history");
 }
 
 std::string keepInHistory(const std::string &trackTextPath, uint32_t serialNumber, std::time_t when,
@@ -56,11 +51,14 @@ std::string keepInHistory(const std::string &trackTextPath, uint32_t serialNumbe
     fs::path target = folder / (name + ".txt.gz");
     for (int n = 2; fs::exists(fs::symlink_status(target)); ++n) target = folder / (name + "-" + std::to_string(n) + ".txt.gz");
     const fs::path partial = target.string() + ".partial";
-    const int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const int fd = createFreshFileDescriptor(partial.string());
     gzFile out = fd >= 0 ? gzdopen(fd, "wb9") : nullptr;
     if (out == nullptr) {
         error = failure(partial.string());
-        if (fd >= 0) ::close(fd);
+        if (fd >= 0) {
+            closeFileDescriptor(fd);
+            removeFile(partial.string());
+        }
         std::fclose(in);
         return {};
     }
@@ -71,9 +69,10 @@ std::string keepInHistory(const std::string &trackTextPath, uint32_t serialNumbe
     written = std::ferror(in) == 0 && written;
     std::fclose(in);
     written = gzclose(out) == Z_OK && written;
-    if (!written || std::rename(partial.c_str(), target.c_str()) != 0) {
+    std::string replaceError;
+    if (!written || !replaceFile(partial.string(), target.string(), replaceError)) {
         error = "cannot write " + target.string();
-        std::remove(partial.c_str());
+        removeFile(partial.string());
         return {};
     }
     return std::to_string(serialNumber) + "/" + target.filename().string().substr(0, target.filename().string().size() - 7);
@@ -115,7 +114,7 @@ bool restoreFromHistory(const std::string &name, const std::string &trackTextPat
     }
     gzFile in = gzopen(path.c_str(), "rb");
     const std::string partial = trackTextPath + ".partial";
-    FILE *out = std::fopen(partial.c_str(), "wb");
+    FILE *out = createFreshFile(partial);
     if (in == nullptr || out == nullptr) {
         error = failure(in == nullptr ? path : partial);
         if (in != nullptr) gzclose(in);
@@ -130,9 +129,10 @@ bool restoreFromHistory(const std::string &name, const std::string &trackTextPat
     ok = got == 0 && ok;
     gzclose(in);
     ok = std::fclose(out) == 0 && ok;
-    if (!ok || std::rename(partial.c_str(), trackTextPath.c_str()) != 0) {
+    std::string replaceError;
+    if (!ok || !replaceFile(partial, trackTextPath, replaceError)) {
         error = "cannot restore " + name + " into " + trackTextPath;
-        std::remove(partial.c_str());
+        removeFile(partial);
         return false;
     }
     return true;

@@ -1,5 +1,7 @@
 #include "conversion/readout_progress.h"
 
+#include "conversion/file_ops.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -19,9 +21,9 @@ double meanRate(uint64_t done, double elapsedSeconds)
 
 std::string rawLogFile(const ReadoutFiles &files)
 {
-    // The library's work folder is the text file's path up to its last '/'.
+    // The library's work folder is the text file's path up to its last separator.
     const std::string &text = files.trackText;
-    const std::string folder = text.substr(0, text.rfind('/') + 1);
+    const std::string folder = text.substr(0, text.rfind(kFolderSeparator) + 1);
     std::error_code error;
     const auto absolute = std::filesystem::absolute(folder + kRawLogFileName, error);
     return error ? folder + kRawLogFileName : absolute.string();

@@ -1,21 +1,11 @@
 #include "conversion/readout_staging.h"
 
-#include <cerrno>
+#include "conversion/file_ops.h"
+
 #include <cstdio>
-#include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace trk7700::client {
 namespace {
-
-bool entryExists(const std::string &path)
-{
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
-}
 
 // A mark file of this readout: "wayfolk(TAG" + 3 characters + ")" + stamp + ".nmea".
 bool isMarkFileName(const std::string &name, const std::string &stamp)
@@ -33,14 +23,8 @@ std::string stagedTrackText(const ReadoutFiles &files) { return files.trackText 
 bool trackTextHasRecords(const std::string &path)
 {
     // Regular files only: a FIFO planted under the name must not block.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat info {};
-    FILE *file = (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) ? ::fdopen(fd, "rb") : nullptr;
-    if (file == nullptr) {
-        ::close(fd);
-        return false;
-    }
+    std::FILE *file = openRegularForReading(path);
+    if (file == nullptr) return false;
     int lineBreaks = 0;
     bool recordSeen = false;
     for (int c; !recordSeen && (c = std::fgetc(file)) != EOF;) {
@@ -57,33 +41,22 @@ bool earlierReadoutPresent(const ReadoutFiles &files)
 {
     for (const std::string *path : {&files.trackText, &files.nmea, &files.kml, &files.plt, &files.gpx})
         if (entryExists(*path)) return true;
-    DIR *folder = ::opendir(files.folder.empty() ? "." : files.folder.c_str());
-    if (folder == nullptr) return false;
-    bool found = false;
-    while (const dirent *entry = ::readdir(folder))
-        if (isMarkFileName(entry->d_name, files.stamp)) {
-            found = true;
-            break;
-        }
-    ::closedir(folder);
-    return found;
+    for (const std::string &name : folderEntryNames(files.folder))
+        if (isMarkFileName(name, files.stamp)) return true;
+    return false;
 }
 
 StagedTextOutcome placeStagedTrackText(const ReadoutFiles &files, std::string &error)
 {
     const std::string staged = stagedTrackText(files);
     if (!trackTextHasRecords(staged) && earlierReadoutPresent(files)) {
-        std::remove(staged.c_str());
+        removeFile(staged);
         return StagedTextOutcome::emptyKeptEarlier;
     }
-    // rename() replaces a planted link itself, never the file it points to.
-    if (std::rename(staged.c_str(), files.trackText.c_str()) != 0) {
-        error = files.trackText + ": " + std::strerror(errno);
-        return StagedTextOutcome::cannotPlace;
-    }
-    return StagedTextOutcome::placed;
+    // A planted link under the real name is replaced itself, never the file it points to.
+    return replaceFile(staged, files.trackText, error) ? StagedTextOutcome::placed : StagedTextOutcome::cannotPlace;
 }
 
-void discardStagedTrackText(const ReadoutFiles &files) { std::remove(stagedTrackText(files).c_str()); }
+void discardStagedTrackText(const ReadoutFiles &files) { removeFile(stagedTrackText(files)); }
 
 }  // namespace trk7700::client

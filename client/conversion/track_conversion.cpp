@@ -1,14 +1,10 @@
 #include "conversion/track_conversion.h"
 
+#include "conversion/file_ops.h"
+
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
 
 namespace trk7700::client {
 namespace {
@@ -26,11 +22,23 @@ constexpr size_t kMarkTextWidth = 3;
 const std::string kUnmarked = "---";
 
 // The mark text becomes part of a file name. One that holds a character no
-// file name can hold ('/' or NUL; the library never writes such a mark) gets
-// no file of its own: its lines go to the whole-log file only.
+// file name can hold (the separator, '/' or NUL; the library never writes such
+// a mark) gets no file of its own: its lines go to the whole-log file only.
 bool canNameFile(const std::string &markText)
 {
-    return markText.find_first_of(std::string("/\0", 2)) == std::string::npos;
+    return markText.find_first_of(std::string("/\0", 2) + kFolderSeparator) == std::string::npos;
+}
+
+// One line of the file without its line break; false at the end.
+bool readLine(std::FILE *file, std::string &line)
+{
+    line.clear();
+    int c;
+    while ((c = std::fgetc(file)) != EOF) {
+        if (c == '\n') return true;
+        line += static_cast<char>(c);
+    }
+    return !line.empty();
 }
 
 }  // namespace
@@ -43,10 +51,7 @@ std::string makeDateStamp(const std::tm &t)
 
 std::string makeDateStampNow()
 {
-    const std::time_t now = std::time(nullptr);
-    std::tm local {};
-    localtime_r(&now, &local);
-    return makeDateStamp(local);
+    return makeDateStamp(localCalendarTime(std::time(nullptr)));
 }
 
 ReadoutFiles readoutFiles(const std::string &folder, const std::string &stamp)
@@ -54,7 +59,7 @@ ReadoutFiles readoutFiles(const std::string &folder, const std::string &stamp)
     ReadoutFiles f;
     f.folder = folder;
     f.stamp = stamp;
-    const std::string base = folder + "/Wayfolk" + stamp;
+    const std::string base = inFolder(folder, "Wayfolk" + stamp);
     f.trackText = base + ".txt";
     f.nmea = base + ".nmea";
     f.kml = base + ".kml";
@@ -65,7 +70,7 @@ ReadoutFiles readoutFiles(const std::string &folder, const std::string &stamp)
 
 std::string ReadoutFiles::markFile(const std::string &markText) const
 {
-    return folder + "/wayfolk(TAG" + markText + ")" + stamp + ".nmea";
+    return inFolder(folder, "wayfolk(TAG" + markText + ")" + stamp + ".nmea");
 }
 
 std::string partialName(const std::string &path) { return path + ".partial"; }
@@ -73,7 +78,7 @@ std::string partialName(const std::string &path) { return path + ".partial"; }
 std::string gpsBabelPartialName(const std::string &output)
 {
     const auto dot = output.rfind('.');
-    const auto slash = output.rfind('/');
+    const auto slash = output.find_last_of(std::string("/") + kFolderSeparator);
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return output + ".partial";
     return output.substr(0, dot) + ".partial" + output.substr(dot);
 }
@@ -95,17 +100,8 @@ public:
         abandon();
         path_ = path;
         failed_ = false;
-        const std::string partial = partialName(path);
-        ::unlink(partial.c_str());
-        const int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (fd < 0) return false;
-        file_ = ::fdopen(fd, "wb");
-        if (file_ == nullptr) {
-            ::close(fd);
-            ::unlink(partial.c_str());
-            return false;
-        }
-        return true;
+        file_ = createFreshFile(partialName(path));
+        return file_ != nullptr;
     }
     bool isOpen() const { return file_ != nullptr; }
     void write(const std::string &text)
@@ -120,8 +116,9 @@ public:
         const bool closed = std::fclose(file_) == 0;
         file_ = nullptr;
         const std::string partial = partialName(path_);
-        if (written && closed && std::rename(partial.c_str(), path_.c_str()) == 0) return true;
-        ::unlink(partial.c_str());
+        std::string error;
+        if (written && closed && replaceFile(partial, path_, error)) return true;
+        removeFile(partial);
         return false;
     }
     void abandon()
@@ -129,7 +126,7 @@ public:
         if (file_ == nullptr) return;
         std::fclose(file_);
         file_ = nullptr;
-        ::unlink(partialName(path_).c_str());
+        removeFile(partialName(path_));
     }
 
 private:
@@ -137,21 +134,6 @@ private:
     std::FILE *file_ = nullptr;
     bool failed_ = false;
 };
-
-// A regular file opened for reading; a link or a FIFO under the name is refused.
-std::FILE *openRegularForReading(const std::string &path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return nullptr;
-    }
-    std::FILE *file = ::fdopen(fd, "rb");
-    if (file == nullptr) ::close(fd);
-    return file;
-}
 
 }  // namespace
 
@@ -175,27 +157,18 @@ ConversionOutcome convertTrackText(const ReadoutFiles &files, bool perMark)
     ReplacingFile markFile;
     std::string markPath;
     std::string previousMark = kUnmarked;
-    char *buffer = nullptr;
-    size_t capacity = 0;
     size_t lineNumber = 0;
-    for (ssize_t length; (length = ::getline(&buffer, &capacity, in)) >= 0;) {
-        std::string line(buffer, static_cast<size_t>(length));
-        if (!line.empty() && line.back() == '\n') line.pop_back();
+    for (std::string line; readLine(in, line);) {
         ++lineNumber;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (lineNumber <= 2) continue;  // the two header lines
         const std::string mark = line.substr(0, kMarkTextWidth);
         if (mark != previousMark && perMark) {
-            if (markFile.isOpen() && !markFile.commit()) {
-                std::free(buffer);
+            if (markFile.isOpen() && !markFile.commit())
                 return fail(ConversionOutcome::Failure::markFileNotWritable, markPath);
-            }
             if (mark != kUnmarked && canNameFile(mark)) {
                 markPath = files.markFile(mark);
-                if (!markFile.open(markPath)) {
-                    std::free(buffer);
-                    return fail(ConversionOutcome::Failure::markFileNotWritable, markPath);
-                }
+                if (!markFile.open(markPath)) return fail(ConversionOutcome::Failure::markFileNotWritable, markPath);
                 outcome.markFiles.push_back(markPath);
             }
         }
@@ -206,7 +179,6 @@ ConversionOutcome convertTrackText(const ReadoutFiles &files, bool perMark)
         if (markFile.isOpen()) markFile.write(sentence + kLineEnd);
         previousMark = mark;
     }
-    std::free(buffer);
     if (markFile.isOpen() && !markFile.commit())
         return fail(ConversionOutcome::Failure::markFileNotWritable, markPath);
     if (!nmea.commit()) return fail(ConversionOutcome::Failure::nmeaNotWritable, files.nmea);
@@ -293,39 +265,38 @@ GpsBabelOutcome runGpsBabelChecked(const GpsBabelRun &run, size_t expectedPoints
     GpsBabelOutcome outcome;
     const std::string partial = gpsBabelPartialName(run.output);
     // GPSBabel opens the partial name that we made a fresh regular file.
-    ::unlink(partial.c_str());
-    const int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    std::FILE *fresh = createFreshFile(partial);
+    if (fresh == nullptr) {
         outcome.kind = GpsBabelOutcome::Kind::failed;
         outcome.error = partial + ": " + std::strerror(errno);
         return outcome;
     }
-    ::close(fd);
+    std::fclose(fresh);
     std::vector<std::string> arguments = run.arguments;
     if (!arguments.empty()) arguments.back() = partial;  // "-F" <output> ends the list
-    outcome.status = runAndWait(kGpsBabelProgram, arguments, outcome.error, outcome.diagnostics, started);
-    if (outcome.status < 0 && outcome.error.find(std::strerror(ENOENT)) != std::string::npos)
+    bool programMissing = false;
+    outcome.status =
+        runAndWait(kGpsBabelProgram, arguments, outcome.error, outcome.diagnostics, started, &programMissing);
+    if (programMissing)
         outcome.kind = GpsBabelOutcome::Kind::cannotStart;
     else if (outcome.status != 0)
         outcome.kind = GpsBabelOutcome::Kind::failed;
     else if (!gpsBabelOutputComplete(run.format, partial, expectedPoints))
         outcome.kind = GpsBabelOutcome::Kind::cut;
-    else if (std::rename(partial.c_str(), run.output.c_str()) != 0) {
+    else if (!replaceFile(partial, run.output, outcome.error)) {
         outcome.kind = GpsBabelOutcome::Kind::failed;
-        outcome.error = run.output + ": " + std::strerror(errno);
     } else {
         outcome.kind = GpsBabelOutcome::Kind::made;
         return outcome;
     }
-    ::unlink(partial.c_str());
+    removeFile(partial);
     return outcome;
 }
 
 
 void removePlantedEntry(const std::string &path)
 {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) ::unlink(path.c_str());
+    if (isPlantedEntry(path)) removeFile(path);
 }
 
 }  // namespace trk7700::client

@@ -121,9 +121,11 @@ void removePlantedEntry(const std::string &path);
 // Runs the program and waits for it. Returns its exit status (0..255), or -1
 // when it could not be started or ended by a signal (error says why); what it
 // printed on standard error is collected in diagnostics.
-// started, when given, learns the program's process id as soon as it runs.
+// started, when given, learns the program's process id as soon as it runs;
+// programMissing, when given, whether -1 means the program was not found.
 int runAndWait(const std::string &program, const std::vector<std::string> &arguments, std::string &error,
-               std::string &diagnostics, const std::function<void(pid_t)> &started = {});
+               std::string &diagnostics, const std::function<void(pid_t)> &started = {},
+               bool *programMissing = nullptr);
 
 // True when GPSBabel's output is whole: GPX and KML end with their closing
 // tag, a PLT file holds one whole line per point (GPSBabel exits 0 even when

@@ -1,8 +1,12 @@
 // The front ends' shared Windows code under Wine: the run-time binding of
 // TRK7700_DLL.dll (LoadLibraryA/GetProcAddress) against the simulated logger,
-// and the start of outside programs (CreateProcessA without a window), with
-// this program itself as the program started.
+// the start of outside programs (CreateProcessA without a window), with this
+// program itself as the program started, and the readout's files on Windows
+// (backslash paths, renames onto existing files, the history).
 #include "binding/library_binding.h"
+#include "conversion/file_ops.h"
+#include "conversion/readout_history.h"
+#include "conversion/readout_staging.h"
 #include "conversion/track_conversion.h"
 
 #include <windows.h>
@@ -15,6 +19,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -102,6 +109,116 @@ TEST(WindowsProgramStartTest, ExitStatusAndMissingProgram)
     EXPECT_TRUE(launcher.startDetached(thisProgram(), {"--exit-with", "0"}, error)) << error;
     EXPECT_FALSE(launcher.startDetached("no-such-program-here.exe", {}, error));
     EXPECT_EQ(error.rfind("cannot start no-such-program-here.exe", 0), 0u) << error;
+}
+
+TEST(WindowsProgramStartTest, MissingProgramIsToldApartFromAFailingOne)
+{
+    std::string error, diagnostics;
+    bool missing = false;
+    EXPECT_EQ(trk7700::client::runAndWait("no-such-program-here.exe", {}, error, diagnostics, {}, &missing), -1);
+    EXPECT_TRUE(missing) << error;
+    EXPECT_EQ(trk7700::client::runAndWait(thisProgram(), {"--exit-with", "7"}, error, diagnostics, {}, &missing), 7);
+    EXPECT_FALSE(missing);
+}
+
+// The readout's names carry the separator the library splits its paths at.
+TEST(WindowsReadoutFilesTest, NamesUseBackslashes)
+{
+    const auto files = trk7700::client::readoutFiles("C:\\my.tracks", "05_12-9_07_03");
+    EXPECT_EQ(files.trackText, "C:\\my.tracks\\Wayfolk05_12-9_07_03.txt");
+    EXPECT_EQ(files.markFile("--5"), "C:\\my.tracks\\wayfolk(TAG--5)05_12-9_07_03.nmea");
+    const struct {
+        const char *output, *partial;
+    } cases[] = {
+        {"C:\\my.tracks\\Wayfolk.plt", "C:\\my.tracks\\Wayfolk.partial.plt"},
+        {"C:\\my.tracks\\Wayfolk", "C:\\my.tracks\\Wayfolk.partial"},
+    };
+    for (const auto &c : cases) EXPECT_EQ(trk7700::client::gpsBabelPartialName(c.output), c.partial) << c.output;
+}
+
+class WindowsFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = trk7700::client::makePrivateScratchFolder("trk7700-test-");
+        ASSERT_FALSE(folder.empty());
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+    }
+    std::string path(const std::string &name) const { return folder + "\\" + name; }
+    static void write(const std::string &path, const std::string &text)
+    {
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    static std::string read(const std::string &path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    std::string folder;
+};
+
+const std::string kHeader = "header one\r\nheader two\r\n";
+const std::string kRecord = "--- $GPGGA,123456.000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
+
+// Windows does not rename onto an existing file by itself: a second readout
+// into the same folder must still replace the first one's files, and an empty
+// one must leave them.
+TEST_F(WindowsFolderTest, ReadoutReplacesAnEarlierOneAndAnEmptyOneKeepsIt)
+{
+    const auto files = trk7700::client::readoutFiles(folder, "");
+    write(files.trackText, kHeader + kRecord);
+    write(files.nmea, "earlier\r\n");
+    write(trk7700::client::stagedTrackText(files), kHeader);
+    std::string error;
+    EXPECT_EQ(trk7700::client::placeStagedTrackText(files, error), trk7700::client::StagedTextOutcome::emptyKeptEarlier);
+    EXPECT_EQ(read(files.trackText), kHeader + kRecord);
+    EXPECT_FALSE(trk7700::client::entryExists(trk7700::client::stagedTrackText(files)));
+
+    write(trk7700::client::stagedTrackText(files), kHeader + kRecord + kRecord);
+    ASSERT_EQ(trk7700::client::placeStagedTrackText(files, error), trk7700::client::StagedTextOutcome::placed) << error;
+    EXPECT_EQ(read(files.trackText), kHeader + kRecord + kRecord);
+    const auto outcome = trk7700::client::convertTrackText(files, false);
+    ASSERT_TRUE(outcome.ok()) << outcome.failedPath;
+    EXPECT_EQ(outcome.sentenceLines, 2u);
+    EXPECT_EQ(read(files.nmea), kRecord.substr(4) + kRecord.substr(4));
+    EXPECT_FALSE(trk7700::client::entryExists(trk7700::client::partialName(files.nmea)));
+}
+
+TEST_F(WindowsFolderTest, FreshFileAndRegularReading)
+{
+    write(path("taken"), "old content");
+    std::FILE *fresh = trk7700::client::createFreshFile(path("taken"));
+    ASSERT_NE(fresh, nullptr);
+    std::fputs("new", fresh);
+    std::fclose(fresh);
+    EXPECT_EQ(read(path("taken")), "new");
+    EXPECT_EQ(trk7700::client::openRegularForReading(folder), nullptr);  // a folder is no track text
+    EXPECT_EQ(trk7700::client::openRegularForReading(path("missing")), nullptr);
+    std::FILE *in = trk7700::client::openRegularForReading(path("taken"));
+    ASSERT_NE(in, nullptr);
+    std::fclose(in);
+}
+
+// The history lies under %LOCALAPPDATA%\trk7700 and comes back byte for byte.
+TEST_F(WindowsFolderTest, HistoryKeepsAndRestoresTheText)
+{
+    ASSERT_EQ(_putenv_s("LOCALAPPDATA", folder.c_str()), 0);
+    EXPECT_EQ(trk7700::client::historyFolder(), folder + "\\trk7700\\history");
+    write(path("Wayfolk.txt"), kHeader + kRecord);
+    std::string error;
+    const std::string entry = trk7700::client::keepInHistory(path("Wayfolk.txt"), 12345, 1765000000, error);
+    ASSERT_FALSE(entry.empty()) << error;
+    EXPECT_EQ(entry, "12345/2025-12-06T05-46-40Z");
+    const auto listed = trk7700::client::listHistory();
+    ASSERT_EQ(listed.size(), 1u);
+    ASSERT_TRUE(trk7700::client::restoreFromHistory(entry, path("restored.txt"), error)) << error;
+    EXPECT_EQ(read(path("restored.txt")), kHeader + kRecord);
 }
 
 }  // namespace
