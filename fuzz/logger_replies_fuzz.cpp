@@ -26,6 +26,7 @@
 #include "TRK7700_DLL.h"
 #include "device/device_operations.h"
 #include "dumpmode/dump_mode.h"
+#include "frame/link_state.h"
 #include "fuzz_support.h"
 #include "log/log_image.h"
 #include "log/log_operations.h"
@@ -248,22 +249,22 @@ std::string payloadBeforeMarker(const ScriptedLogger &logger, size_t size)
 
 int32_t enter(ScriptedLogger &logger, bool byScan)
 {
-    const bool wasOpen = dumpmode::inDumpMode;
+    const bool wasOpen = linkState().dumpMode.inDumpMode;
     const int32_t result = byScan ? QZ_TRK7700_AUTO_INTO_DUMP_MODE(nullptr) : QZ_TRK7700_INTO_DUMP_MODE(kCom);
     if (wasOpen) {
         // Nothing happens while dump mode is open.
-        FUZZ_CHECK(result == 3 && dumpmode::inDumpMode && serial::portIsOpen());
+        FUZZ_CHECK(result == 3 && linkState().dumpMode.inDumpMode && serial::portIsOpen());
         return result;
     }
     FUZZ_CHECK(result == 3 || result == 4 || result == 24);
-    FUZZ_CHECK(dumpmode::inDumpMode == (result == 24));
+    FUZZ_CHECK(linkState().dumpMode.inDumpMode == (result == 24));
     FUZZ_CHECK(serial::portIsOpen() == (result == 24));
     if (result == 24) {
         // The ready reply came whole, in the one read after the greeting.
         FUZZ_CHECK(logger.lastWrite == std::string(dumpmode::kGreeting, sizeof dumpmode::kGreeting));
         FUZZ_CHECK(!logger.readsSinceWrite.empty() && logger.readsSinceWrite.front().substr(0, 10) == kReadyReply);
     }
-    if (byScan && result == 24) FUZZ_CHECK(dumpmode::detectedPort == kCom || dumpmode::detectedPort == kSecondCom);
+    if (byScan && result == 24) FUZZ_CHECK(linkState().dumpMode.detectedPort == kCom || linkState().dumpMode.detectedPort == kSecondCom);
     return result;
 }
 
@@ -377,7 +378,7 @@ int32_t upgradeFirmware(ScriptedLogger &logger)
     FUZZ_CHECK(result == 12 || result == 18 || result == 26 || result == 35);
     if (result == 35) {
         FUZZ_CHECK(logger.lastReadWasMarker);
-        FUZZ_CHECK(!dumpmode::inDumpMode && !serial::portIsOpen());
+        FUZZ_CHECK(!linkState().dumpMode.inDumpMode && !serial::portIsOpen());
     }
     return result;
 }
@@ -391,7 +392,7 @@ bool isSuccess(int32_t result)
 
 void run(int operation, ScriptedLogger &logger)
 {
-    const bool wasInDumpMode = dumpmode::inDumpMode;
+    const bool wasInDumpMode = linkState().dumpMode.inDumpMode;
     const auto before = std::filesystem::current_path();
     logger.writeFailed = false;
     int32_t result = 0;
@@ -400,7 +401,7 @@ void run(int operation, ScriptedLogger &logger)
     case 1: result = enter(logger, true); break;
     case 2:
         result = QZ_TRK7700_EXIT_DUMP_MODE();
-        FUZZ_CHECK(result == 25 && !dumpmode::inDumpMode && !serial::portIsOpen());
+        FUZZ_CHECK(result == 25 && !linkState().dumpMode.inDumpMode && !serial::portIsOpen());
         break;
     case 3: result = dump(logger); break;
     case 4: result = erase(logger); break;
@@ -419,9 +420,9 @@ void run(int operation, ScriptedLogger &logger)
     // Only entering, leaving, a finished upgrade and a port that hung up
     // change dump mode; after a hang-up the port is closed.
     if (operation >= 3 && wasInDumpMode && logger.hungUp()) {
-        FUZZ_CHECK(!dumpmode::inDumpMode && !serial::portIsOpen());
+        FUZZ_CHECK(!linkState().dumpMode.inDumpMode && !serial::portIsOpen());
     } else if (operation >= 3 && result != 35) {
-        FUZZ_CHECK(dumpmode::inDumpMode == wasInDumpMode);
+        FUZZ_CHECK(linkState().dumpMode.inDumpMode == wasInDumpMode);
         FUZZ_CHECK(serial::portIsOpen() == wasInDumpMode);
     }
 }
@@ -430,8 +431,8 @@ void run(int operation, ScriptedLogger &logger)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    serial::setSecondsSourceForTesting(lookAtTheClock);
-    serial::setReadTimeoutForTesting(1);
+    linkState().testHooks.secondsSource = lookAtTheClock;
+    linkState().testHooks.readTimeoutMs = 1;
     return 0;
 }
 
@@ -442,17 +443,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int second = data[0] >> 4;
     const InFolder in(folders().home);
     ScriptedLogger logger(data + 1, size - 1);
-    serial::setPortStandInForTesting(&logger);
+    linkState().testHooks.portStandIn = &logger;
     // Every operation but entering starts in dump mode.
     if (first >= 2) {
         FUZZ_CHECK(serial::openPort(kCom, dumpmode::kBaudRate) == serial::OpenOutcome::opened);
-        dumpmode::inDumpMode = true;
+        linkState().dumpMode.inDumpMode = true;
     }
     run(first, logger);
     if (second < 10) run(second, logger);
 
     dumpmode::leave();
     serial::closePort();
-    serial::setPortStandInForTesting(nullptr);
+    linkState().testHooks.portStandIn = nullptr;
     return 0;
 }

@@ -1,5 +1,6 @@
 // Device information, GPS time and library version.
 #include "dumpmode/dump_mode.h"
+#include "frame/link_state.h"
 #include "serial/serial_link.h"
 #include "serial/tick_count.h"
 #include "support/device_fixture.h"
@@ -49,7 +50,7 @@ TEST_P(InformationTest, Reply)
     logger->setFaults(c.faults);
     connect();
     // Waits that are meant to run out end quickly.
-    if (c.expected != return_read_device_information_successful) serial::setSecondsSourceForTesting(fastSeconds);
+    if (c.expected != return_read_device_information_successful) linkState().testHooks.secondsSource = fastSeconds;
 
     int32_t serial = -7;
     char version[6] = "xxxxx";  // the tool passes five blanks
@@ -62,7 +63,7 @@ TEST_P(InformationTest, Reply)
         EXPECT_EQ(serial, -7) << "written only on success";
     }
     EXPECT_EQ(commandsReceived(), (std::vector<std::vector<uint8_t>> {{0x5B, 0xB0, 0, 0, 0, 0, 0}}));
-    EXPECT_TRUE(dumpmode::inDumpMode);
+    EXPECT_TRUE(linkState().dumpMode.inDumpMode);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -109,7 +110,7 @@ TEST_P(GpsTimeTest, Reply)
     });
     logger->setFaults(c.faults);
     connect();
-    if (c.expected != return_read_gps_utc_time_successful) serial::setSecondsSourceForTesting(fastSeconds);
+    if (c.expected != return_read_gps_utc_time_successful) linkState().testHooks.secondsSource = fastSeconds;
 
     uint8_t hour = 1, minute = 2, second = 3, year = 4, month = 5, day = 6;
     EXPECT_EQ(QZ_TRK7700_READ_GPS_UTC_TIME_DATE(&hour, &minute, &second, &year, &month, &day), c.expected);
@@ -121,7 +122,7 @@ TEST_P(GpsTimeTest, Reply)
                   (std::vector<int> {255, 255, 255, 4, 5, 6}));
     }
     EXPECT_EQ(commandsReceived(), (std::vector<std::vector<uint8_t>> {{0x64, 0xB8, 0, 0, 0, 0, 0}}));
-    EXPECT_TRUE(dumpmode::inDumpMode);
+    EXPECT_TRUE(linkState().dumpMode.inDumpMode);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -186,12 +187,11 @@ TEST_F(DeviceInformationTest, LateLeftoversAreNotTakenForTheNextReply)
 {
     logger->setFaults({Fault {FaultKind::lateReply, kGpsCode, 0, 150}});
     connect();
-    serial::setSecondsSourceForTesting(countingSeconds);
-    serial::setReadTimeoutForTesting(10);  // the wait gives up long before the reply comes
+    linkState().testHooks.secondsSource = countingSeconds;
+    linkState().testHooks.readTimeoutMs = 10;  // the wait gives up long before the reply comes
     uint8_t h, m, s, y, mo, d;
     EXPECT_EQ(QZ_TRK7700_READ_GPS_UTC_TIME_DATE(&h, &m, &s, &y, &mo, &d), return_read_gps_utc_time_invalid);
-    serial::setSecondsSourceForTesting(nullptr);
-    serial::setReadTimeoutForTesting(100);
+    linkState().testHooks = {};  // the real clock and read time-out again
     std::this_thread::sleep_for(std::chrono::milliseconds(250));  // the late GPS reply is on the line now
     logger->clearFaults();
     int32_t serialNumber = 0;

@@ -1,5 +1,6 @@
 // Entering and leaving dump mode, the port scan, and what the logger sees on the wire.
 #include "dumpmode/dump_mode.h"
+#include "frame/link_state.h"
 #include "serial/serial_link.h"
 #include "support/device_fixture.h"
 
@@ -90,7 +91,7 @@ TEST_P(FailedHandshakeTest, GivesFourSendsExitAndClosesThePort)
     logger->setFaults(GetParam().faults);
     EXPECT_EQ(QZ_TRK7700_INTO_DUMP_MODE(kCom), 4);
     EXPECT_FALSE(serial::portIsOpen());
-    EXPECT_FALSE(dumpmode::inDumpMode);
+    EXPECT_FALSE(linkState().dumpMode.inDumpMode);
     EXPECT_TRUE(waitForPortClosed());
     EXPECT_EQ(logger->receivedBytes(), concat(kGreeting, kExit));
     // Still out of dump mode: device operations refuse.
@@ -145,7 +146,7 @@ TEST_F(DumpModeTest, ScanPicksTheLowestPortShowingTheBanner)
     int32_t found = 0;
     EXPECT_EQ(QZ_TRK7700_AUTO_INTO_DUMP_MODE(&found), 24);
     EXPECT_EQ(found, kCom);
-    EXPECT_EQ(dumpmode::detectedPort, kCom);
+    EXPECT_EQ(linkState().dumpMode.detectedPort, kCom);
     EXPECT_EQ(quiet->openCount(), 1) << "COM2 was tried before COM3";
     EXPECT_TRUE(quiet->receivedBytes().empty()) << "nothing is sent to a port without banner";
     EXPECT_EQ(later->openCount(), 0) << "ports after the found one are not touched";
@@ -165,11 +166,11 @@ TEST_F(DumpModeTest, ScanSkipsABannerBehindAZeroByte)
 TEST_F(DumpModeTest, ScanWithoutAnyBannerGivesThreeAndNoPort)
 {
     logger->setFaults({Fault {FaultKind::silence, static_cast<int>(FaultTarget::banner)}});
-    dumpmode::detectedPort = 42;
+    linkState().dumpMode.detectedPort = 42;
     int32_t found = -1;
     EXPECT_EQ(QZ_TRK7700_AUTO_INTO_DUMP_MODE(&found), 3);
     EXPECT_EQ(found, -1);
-    EXPECT_EQ(dumpmode::detectedPort, 0);
+    EXPECT_EQ(linkState().dumpMode.detectedPort, 0);
     EXPECT_FALSE(serial::portIsOpen());
     EXPECT_TRUE(logger->receivedBytes().empty());
 }
@@ -215,13 +216,13 @@ TEST_F(DumpModeTest, CommandFrameAndMemorySize)
     connect();
     logger->withState([](sim::DeviceState &s) { s.memorySizeReply = 0x800000; });
     EXPECT_EQ(dumpmode::queryMemorySize(), 0x800000);
-    EXPECT_EQ(dumpmode::memorySize, 0x800000);
+    EXPECT_EQ(linkState().dumpMode.memorySize, 0x800000);
     ASSERT_EQ(commandsReceived().size(), 1u);
     EXPECT_EQ(commandsReceived()[0], (std::vector<uint8_t> {0x63, 0xB7, 0, 0, 0, 0, 0}));
 
     logger->clearReceived();
     dumpmode::sendCommand(dumpmode::CMD_UPLOAD_FIRMWARE, 0x00010000, 0x5A);
-    serial::readSome(serial::ioBuffer, 1);  // let it arrive
+    serial::readSome(linkState().port.ioBuffer, 1);  // let it arrive
     ASSERT_EQ(commandsReceived().size(), 1u);
     EXPECT_EQ(commandsReceived()[0], (std::vector<uint8_t> {0x5D, 0xB2, 0x00, 0x00, 0x01, 0x00, 0x5A}));
 }
@@ -245,7 +246,7 @@ TEST_F(DumpModeTest, EndMarkerCountsOnceItHasComeWhole)
     logger->setFaults({Fault {FaultKind::noTerminatingZero, kErase}});
     dumpmode::sendCommand(dumpmode::CMD_ERASE_LOG);
     EXPECT_FALSE(dumpmode::waitEndMarker()) << "a marker without its zero byte";
-    EXPECT_TRUE(dumpmode::inDumpMode) << "a time-out does not leave dump mode";
+    EXPECT_TRUE(linkState().dumpMode.inDumpMode) << "a time-out does not leave dump mode";
 
     logger->clearFaults();
     dumpmode::sendCommand(dumpmode::CMD_ERASE_LOG);

@@ -8,6 +8,7 @@
 // L + 1 empty reads; the real timing of the waits is covered by the tests of
 // each operation.
 #include "dumpmode/dump_mode.h"
+#include "frame/link_state.h"
 #include "log/track_text.h"
 #include "serial/serial_link.h"
 #include "serial/tick_count.h"
@@ -215,8 +216,8 @@ TEST_P(FaultMatrixTest, Cell)
     }
     logger->setFaults({Fault {fault, row.target, 0, pauseFor(fault, row.operation)}});
     secondsLookups = 0;
-    serial::setSecondsSourceForTesting(countingSeconds);
-    serial::setReadTimeoutForTesting(row.readTimeoutMs);
+    linkState().testHooks.secondsSource = countingSeconds;
+    linkState().testHooks.readTimeoutMs = row.readTimeoutMs;
 
     const auto directoryBefore = std::filesystem::current_path();
     const auto started = std::chrono::steady_clock::now();
@@ -235,7 +236,7 @@ TEST_P(FaultMatrixTest, Cell)
     if (row.operation == Operation::leave || result == return_upgrade_firmware_successful) openAfter = false;
     // A port that hung up under an operation is closed and dump mode ends with it.
     if (fault == FaultKind::hangup) openAfter = false;
-    EXPECT_EQ(dumpmode::inDumpMode, openAfter);
+    EXPECT_EQ(linkState().dumpMode.inDumpMode, openAfter);
     EXPECT_EQ(serial::portIsOpen(), openAfter);
     // Nothing else stays open: no file of the operation, no second handle on the port.
     const int expectedDescriptors = descriptorsWithoutPort + (openAfter ? 1 : 0);

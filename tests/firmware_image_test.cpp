@@ -2,6 +2,7 @@
 // as seen through QZ_TRK7700_Read_BinFile_FW_Version and the check itself.
 #include "device/firmware_image.h"
 #include "support/firmware_file_builder.h"
+#include "support/result_printing.h"
 #include "support/temp_dir.h"
 
 #include "TRK7700_DLL.h"

@@ -1,6 +1,7 @@
 // The firmware upgrade: dump mode first, the image check, the upload with its
 // own header and checksum, the settling pause, and the end of the connection.
 #include "dumpmode/dump_mode.h"
+#include "frame/link_state.h"
 #include "serial/serial_link.h"
 #include "serial/tick_count.h"
 #include "support/device_fixture.h"
@@ -103,7 +104,7 @@ TEST_F(FirmwareUpgradeTest, SendsThePlainImageThenEndsTheConnection)
     const FirmwareFile file = buildFirmwareFile(0xCB);
     writeFirmwareFile(dir / "bin", file);
     connect();
-    serial::setSecondsSourceForTesting(fastSeconds);
+    linkState().testHooks.secondsSource = fastSeconds;
     EXPECT_EQ(upgrade("bin"), return_upgrade_firmware_successful);
 
     // The header 0x5D 0xB2, the length 65,536 and X over the first 65,408 plain
@@ -116,7 +117,7 @@ TEST_F(FirmwareUpgradeTest, SendsThePlainImageThenEndsTheConnection)
     EXPECT_EQ(logger->receivedBytes(), expected) << "nothing after the image, not even the exit request";
     EXPECT_FALSE(exitRequestSeen());
     EXPECT_FALSE(serial::portIsOpen());
-    EXPECT_FALSE(dumpmode::inDumpMode);
+    EXPECT_FALSE(linkState().dumpMode.inDumpMode);
 
     const auto state = logger->snapshot();
     EXPECT_EQ(state.firmwareUploads, 1);
@@ -142,7 +143,7 @@ TEST_F(FirmwareUpgradeTest, SettlingPauseContinuesTheVerdictWaitsTickCount)
     // exceeds 5, so six looks in all.
     writeFirmwareFile(dir / "bin", buildFirmwareFile(0x0B));
     connect();
-    serial::setSecondsSourceForTesting(countingSeconds);
+    linkState().testHooks.secondsSource = countingSeconds;
     secondsLookups = 0;
     EXPECT_EQ(upgrade("bin"), return_upgrade_firmware_successful);
     EXPECT_EQ(secondsLookups.load(), 6);
@@ -187,10 +188,10 @@ TEST_P(FirmwareUpgradeFailureTest, StaysInDumpMode)
     fs::create_directories(dir / "bin");
     if (c.hasFile) writeFirmwareFile(dir / "bin", buildFirmwareFile(0x0B, c.flaw));
     connect();
-    serial::setSecondsSourceForTesting(fastSeconds);
+    linkState().testHooks.secondsSource = fastSeconds;
     logger->setFaults(c.faults);
     EXPECT_EQ(upgrade(c.folder), c.expected);
-    EXPECT_TRUE(dumpmode::inDumpMode);
+    EXPECT_TRUE(linkState().dumpMode.inDumpMode);
     EXPECT_TRUE(serial::portIsOpen());
     EXPECT_EQ(logger->receivedBytes().empty(), !c.imageSent) << "nothing is sent unless the image check passed";
     EXPECT_FALSE(exitRequestSeen());

@@ -1,6 +1,7 @@
 // Log download and erase against the simulated logger: the files each result
 // leaves, the faults of the stream, the current directory after every return.
 #include "dumpmode/dump_mode.h"
+#include "frame/link_state.h"
 #include "log/log_image.h"
 #include "log/log_operations.h"
 #include "log/track_text.h"
@@ -32,7 +33,7 @@ int everLaterSecond() { return clockLooks++ % 60; }
 void useCountingClock()
 {
     clockLooks = 0;
-    serial::setSecondsSourceForTesting(everLaterSecond);
+    linkState().testHooks.secondsSource = everLaterSecond;
 }
 
 std::vector<uint8_t> frame(uint8_t code0, uint8_t code1) { return {code0, code1, 0, 0, 0, 0, 0}; }
@@ -85,7 +86,7 @@ TEST_F(LogDownloadTest, SuccessLeavesOnlyTheTrack)
     EXPECT_EQ(filesIn(work), std::vector<std::string> {"track.txt"});
     EXPECT_TRUE(readFile(work / "track.txt") == trackOf(log.image));
     EXPECT_EQ(commandsReceived(), std::vector<std::vector<uint8_t>> {frame(0x60, 0xB5)});
-    EXPECT_TRUE(dumpmode::inDumpMode);
+    EXPECT_TRUE(linkState().dumpMode.inDumpMode);
 
     // The folder is made when missing; a second readout replaces the file.
     const auto again = sim::generateLog(sim::LogShape::drive, 22);
@@ -147,7 +148,7 @@ TEST_P(BrokenStreamTest, GivesTwelveAndKeepsWhatArrived)
         EXPECT_EQ(clockLooks.load(), GetParam().clockLooks);
     }
     // A time-out does not leave dump mode; a port that hung up does.
-    EXPECT_EQ(dumpmode::inDumpMode, GetParam().fault.kind != FaultKind::hangup);
+    EXPECT_EQ(linkState().dumpMode.inDumpMode, GetParam().fault.kind != FaultKind::hangup);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -255,10 +256,10 @@ TEST_P(EraseLimitTest, UnconfirmedEraseWaitsTheLimitOfItsMemorySize)
     if (!c.memorySizeAnswered) faults.push_back(Fault {FaultKind::silence, kMemorySizeCode});
     logger->setFaults(faults);
     connect();
-    serial::setReadTimeoutForTesting(2);
+    linkState().testHooks.readTimeoutMs = 2;
     useCountingClock();
     EXPECT_EQ(QZ_TRK7700_ERASE_All_DB(kCom), return_device_time_out);
-    EXPECT_TRUE(dumpmode::inDumpMode);
+    EXPECT_TRUE(linkState().dumpMode.inDumpMode);
     // The erase wait looks L + 1 times; an unanswered size query 3 times before it.
     // An answered query may need a look or two when its reply is slow.
     const int expected = c.tickLimit + 1 + (c.memorySizeAnswered ? 0 : 3);

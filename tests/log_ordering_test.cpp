@@ -2,6 +2,7 @@
 #include "log/log_image.h"
 #include "sim/track_generator.h"
 #include "support/log_files.h"
+#include "support/result_printing.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

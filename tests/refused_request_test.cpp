@@ -4,6 +4,7 @@
 // logger_replies: an erase whose command never went out reported success on
 // an end marker that came anyway.)
 #include "dumpmode/dump_mode.h"
+#include "frame/link_state.h"
 #include "log/log_image.h"
 #include "serial/serial_link.h"
 #include "support/device_fixture.h"
@@ -71,8 +72,8 @@ class RefusedRequestTest : public DeviceTest, public ::testing::WithParamInterfa
 protected:
     void TearDown() override
     {
-        serial::setPortStandInForTesting(nullptr);
-        dumpmode::inDumpMode = false;
+        // The stand-in of the test is gone: no exit request may reach it.
+        resetLinkState();
         DeviceTest::TearDown();
     }
 };
@@ -90,9 +91,9 @@ TEST_P(RefusedRequestTest, EndsAtOnceWithoutSuccess)
     writeFirmwareFile(work / "bin", buildFirmwareFile(0x0B));
 
     RefusingPort port(c.refusedFirstByte, c.refusedLength, c.reply);
-    serial::setPortStandInForTesting(&port);
+    linkState().testHooks.portStandIn = &port;
     ASSERT_EQ(serial::openPort(kCom, dumpmode::kBaudRate), serial::OpenOutcome::opened);
-    dumpmode::inDumpMode = true;
+    linkState().dumpMode.inDumpMode = true;
 
     EXPECT_EQ(c.call(work), c.expected);
     EXPECT_TRUE(port.refused) << "the request was made";
@@ -147,10 +148,10 @@ TEST_F(DeviceTest, RefusedGreetingFailsTheHandshake)
 {
     // The banner read takes 32 bytes; the ready reply waits behind them.
     RefusingPort port('Q', 18, std::string(32, 'B') + withNul("QZ GPS+BT"));
-    serial::setPortStandInForTesting(&port);
+    linkState().testHooks.portStandIn = &port;
     EXPECT_EQ(QZ_TRK7700_INTO_DUMP_MODE(kCom), return_into_dump_mode_fail);
-    EXPECT_FALSE(dumpmode::inDumpMode);
+    EXPECT_FALSE(linkState().dumpMode.inDumpMode);
     EXPECT_FALSE(serial::portIsOpen());
     EXPECT_EQ(port.readsAfterRefusal, 0);
-    serial::setPortStandInForTesting(nullptr);
+    resetLinkState();  // before the stand-in goes out of scope
 }

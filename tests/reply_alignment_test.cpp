@@ -2,6 +2,7 @@
 // line (noise, the rest of an interrupted session, a reply that came late)
 // never pass for data, whatever the timing. Real clock and real timing here.
 #include "dumpmode/dump_mode.h"
+#include "frame/link_state.h"
 #include "serial/serial_link.h"
 #include "sim/track_generator.h"
 #include "support/device_fixture.h"
@@ -87,7 +88,7 @@ TEST_P(StrayBytesInTheLog, FailTheReadoutAndKeepTheEarlierText)
     logger->setFaults(faults);
     EXPECT_EQ(QZ_TRK7700_DUMP_DB(kCom, (work / "Wayfolk.txt").c_str()), return_device_time_out);
     EXPECT_EQ(readFile(work / "Wayfolk.txt"), earlier);
-    EXPECT_TRUE(dumpmode::inDumpMode);
+    EXPECT_TRUE(linkState().dumpMode.inDumpMode);
 
     // The line is clean again: the next readout is whole.
     logger->clearFaults();

@@ -1,6 +1,7 @@
 // Reading the settings back: the decoding of the record, and a read-back that
 // fails leaves the caller's variables as they were.
 #include "dumpmode/dump_mode.h"
+#include "frame/link_state.h"
 #include "serial/tick_count.h"
 #include "support/device_fixture.h"
 #include "support/test_clocks.h"
@@ -94,12 +95,12 @@ class SettingsReadFailureTest : public SettingsReadTest, public ::testing::WithP
 TEST_P(SettingsReadFailureTest, TimesOutAndLeavesTheVariablesAlone)
 {
     connect();
-    serial::setSecondsSourceForTesting(fastSeconds);
+    linkState().testHooks.secondsSource = fastSeconds;
     logger->setFaults(GetParam().faults);
     Values got = kUntouched;
     EXPECT_EQ(read(got), return_device_time_out);
     EXPECT_EQ(got, kUntouched);
-    EXPECT_TRUE(dumpmode::inDumpMode) << "a time-out does not leave dump mode";
+    EXPECT_TRUE(linkState().dumpMode.inDumpMode) << "a time-out does not leave dump mode";
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,9 +1,9 @@
 // Writing the settings: argument checks, the wave folder and files, the dump-mode
 // test that comes only after them, and the image upload with its verdicts.
 #include "dumpmode/dump_mode.h"
+#include "frame/link_state.h"
 #include "serial/serial_link.h"
 #include "serial/tick_count.h"
-#include "settings/image_upload.h"
 #include "support/device_fixture.h"
 #include "support/test_clocks.h"
 
@@ -84,7 +84,6 @@ protected:
     }
     void TearDown() override
     {
-        settings::setPieceObserverForTesting(nullptr);
         inTempDir.reset();
         DeviceTest::TearDown();
     }
@@ -229,7 +228,7 @@ TEST_F(SettingsWriteTest, UploadOfTenThousandWaveBytes)
     const auto wave = writeWaveSet(dir / "wav", evenSizes(1250));
     ASSERT_EQ(wave.size(), 10000u);
     connect();
-    settings::setPieceObserverForTesting(recordPiece);
+    linkState().testHooks.pieceObserver = recordPiece;
     EXPECT_EQ(write(Settings {0, 0, 2, 1, 5}, "wav"), return_setting_device_successful);
 
     std::vector<uint8_t> record(256, 0xFF);
@@ -257,7 +256,7 @@ TEST_F(SettingsWriteTest, UploadOfTenThousandWaveBytes)
     const auto state = logger->snapshot();
     EXPECT_TRUE(std::equal(record.begin(), record.end(), state.settingsRecord.begin()));
     EXPECT_EQ(state.voiceData, wave);
-    EXPECT_TRUE(dumpmode::inDumpMode) << "a settings write leaves dump mode open";
+    EXPECT_TRUE(linkState().dumpMode.inDumpMode) << "a settings write leaves dump mode open";
 }
 
 TEST_F(SettingsWriteTest, EmptyFileLeavesNoGapInTheImage)
@@ -326,10 +325,10 @@ TEST_P(SettingsVerdictTest, ResultFollowsTheLoggersAnswer)
 {
     writeWaveSet(dir / "wav", evenSizes(500));
     connect();
-    serial::setSecondsSourceForTesting(fastSeconds);
+    linkState().testHooks.secondsSource = fastSeconds;
     logger->setFaults(GetParam().faults);
     EXPECT_EQ(write(Settings {}, "wav"), GetParam().expected);
-    EXPECT_TRUE(dumpmode::inDumpMode) << "no verdict ends dump mode";
+    EXPECT_TRUE(linkState().dumpMode.inDumpMode) << "no verdict ends dump mode";
     EXPECT_TRUE(serial::portIsOpen());
 
     // The link still works afterwards.

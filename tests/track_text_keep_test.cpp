@@ -6,6 +6,7 @@
 #include "log/track_text.h"
 #include "sim/track_generator.h"
 #include "support/log_files.h"
+#include "support/result_printing.h"
 #include "support/temp_dir.h"
 
 #include <csignal>

@@ -4,6 +4,7 @@
 // spins: a silent or vanished logger costs next to no processor time. Real
 // clock, real time, bounded in wall and processor time.
 #include "dumpmode/dump_mode.h"
+#include "frame/link_state.h"
 #include "serial/serial_link.h"
 #include "sim/track_generator.h"
 #include "support/device_fixture.h"
@@ -63,7 +64,7 @@ protected:
     // once, and a new connect needs no exit first.
     void expectDisconnectedAndReconnectable()
     {
-        EXPECT_FALSE(dumpmode::inDumpMode);
+        EXPECT_FALSE(linkState().dumpMode.inDumpMode);
         EXPECT_FALSE(serial::portIsOpen());
         int32_t time = 0, distance = 0;
         uint8_t vibration = 0, tag = 0, minSpeed = 0;
@@ -121,7 +122,7 @@ TEST_F(VanishedPortTest, WaitingForASilentLoggerDoesNotSpin)
     EXPECT_GT(dump.wallSeconds, 0.9);
     EXPECT_LT(dump.wallSeconds, 3.0);
     EXPECT_LT(dump.cpuSeconds, 0.05 * dump.wallSeconds);
-    EXPECT_TRUE(dumpmode::inDumpMode) << "a silent logger is still connected";
+    EXPECT_TRUE(linkState().dumpMode.inDumpMode) << "a silent logger is still connected";
 }
 
 TEST_F(VanishedPortTest, APauseInsideTheStreamIsWaitedOut)

@@ -3,11 +3,12 @@
 #include "TRK7700_DLL.h"
 #include "device/firmware_image.h"
 #include "dumpmode/dump_mode.h"
+#include "dumpmode/image_upload.h"
+#include "frame/link_state.h"
 #include "frame/little_endian.h"
 #include "frame/step_result.h"
 #include "serial/serial_link.h"
 #include "serial/tick_count.h"
-#include "settings/image_upload.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,8 +16,6 @@
 
 namespace trk7700::device {
 namespace {
-
-using serial::ioBuffer;
 
 constexpr char kDllVersion[] = "1.5";
 
@@ -39,16 +38,17 @@ void copyText(char *destination, const std::string &text)
 
 }  // namespace
 
-int32_t readDllVersion(char *version)
+TRK7700_Result readDllVersion(char *version)
 {
     if (version != nullptr) std::memcpy(version, kDllVersion, sizeof kDllVersion);
     return return_read_dll_version_successful;
 }
 
-int32_t readDeviceInformation(int32_t *serialNumber, char *firmwareVersion)
+TRK7700_Result readDeviceInformation(int32_t *serialNumber, char *firmwareVersion)
 {
-    if (!dumpmode::inDumpMode) return return_not_dump_mode;
+    if (!linkState().dumpMode.inDumpMode) return return_not_dump_mode;
     if (!dumpmode::sendCommand(dumpmode::CMD_READ_DEVICE_INFO)) return return_device_information_no_answer;
+    uint8_t *const ioBuffer = linkState().port.ioBuffer;
     std::memset(ioBuffer, kNoInformation, kInformationReplySize);
     const int received = serial::readSome(ioBuffer, kInformationReplySize);
     if (received <= 0) return return_device_information_no_answer;
@@ -72,14 +72,15 @@ int32_t readDeviceInformation(int32_t *serialNumber, char *firmwareVersion)
     return return_read_device_information_successful;
 }
 
-int32_t readGpsUtcTimeDate(uint8_t *hour, uint8_t *minute, uint8_t *second, uint8_t *year,
-                           uint8_t *month, uint8_t *day)
+TRK7700_Result readGpsUtcTimeDate(uint8_t *hour, uint8_t *minute, uint8_t *second, uint8_t *year, uint8_t *month,
+                                  uint8_t *day)
 {
     for (uint8_t *invalid : {hour, minute, second})
         if (invalid != nullptr) *invalid = 0xFF;
-    if (!dumpmode::inDumpMode) return return_not_dump_mode;
+    if (!linkState().dumpMode.inDumpMode) return return_not_dump_mode;
     if (!dumpmode::sendCommand(dumpmode::CMD_READ_GPS_TIME)) return return_read_gps_utc_time_invalid;
 
+    uint8_t *const ioBuffer = linkState().port.ioBuffer;
     serial::TickCount ticks(kGpsTickLimit);
     for (;;) {
         std::memset(ioBuffer, 0xFF, kGpsReplySize);
@@ -97,17 +98,17 @@ int32_t readGpsUtcTimeDate(uint8_t *hour, uint8_t *minute, uint8_t *second, uint
     }
 }
 
-int32_t firmwareUpgrade(const char *imageFolder)
+TRK7700_Result firmwareUpgrade(const char *imageFolder)
 {
     // Unlike the settings write, the logger is asked for before any file work.
-    if (!dumpmode::inDumpMode) return return_not_dump_mode;
+    if (!linkState().dumpMode.inDumpMode) return return_not_dump_mode;
     FirmwareImage image;
-    if (const int32_t loaded = loadFirmwareImage(imageFolder, image); loaded != kStepSucceeded) return loaded;
-    switch (settings::uploadImage(dumpmode::CMD_UPLOAD_FIRMWARE, image.plain, image.uploadChecksum,
-                                  settings::AfterEndMarker::settle)) {
-    case settings::UploadVerdict::checksumError: return return_device_checksum_error;
-    case settings::UploadVerdict::noAnswer: return return_device_time_out;
-    case settings::UploadVerdict::success: break;
+    if (const StepResult loaded = loadFirmwareImage(imageFolder, image); !loaded.ok()) return loaded.failure();
+    switch (dumpmode::uploadImage(dumpmode::CMD_UPLOAD_FIRMWARE, image.plain, image.uploadChecksum,
+                                  dumpmode::AfterEndMarker::settle)) {
+    case dumpmode::UploadVerdict::checksumError: return return_device_checksum_error;
+    case dumpmode::UploadVerdict::noAnswer: return return_device_time_out;
+    case dumpmode::UploadVerdict::success: break;
     }
     // The logger restarts with its new firmware: no exit request, and a new
     // connection is needed for anything further.
@@ -115,10 +116,10 @@ int32_t firmwareUpgrade(const char *imageFolder)
     return return_upgrade_firmware_successful;
 }
 
-int32_t readBinFileFirmwareVersion(char *version, const char *imageFolder)
+TRK7700_Result readBinFileFirmwareVersion(char *version, const char *imageFolder)
 {
     FirmwareImage image;
-    if (const int32_t loaded = loadFirmwareImage(imageFolder, image); loaded != kStepSucceeded) return loaded;
+    if (const StepResult loaded = loadFirmwareImage(imageFolder, image); !loaded.ok()) return loaded.failure();
     if (version != nullptr) {
         std::memset(version, 0, 4);
         copyText(version, image.version);

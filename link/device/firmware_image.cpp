@@ -1,10 +1,11 @@
 #include "device/firmware_image.h"
 
 #include "TRK7700_DLL.h"
+#include "dumpmode/image_upload.h"
 #include "frame/file_system.h"
+#include "frame/little_endian.h"
 #include "frame/step_result.h"
 #include "frame/work_folder.h"
-#include "settings/image_upload.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,19 +15,11 @@
 namespace trk7700::device {
 namespace {
 
-uint16_t wordAt(const std::vector<uint8_t> &bytes, size_t offset)
-{
-    return static_cast<uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
-}
+uint16_t wordAt(const std::vector<uint8_t> &bytes, size_t offset) { return littleEndian16(&bytes[offset]); }
 
-void putWord(std::vector<uint8_t> &bytes, size_t offset, uint16_t word)
-{
-    bytes[offset] = static_cast<uint8_t>(word);
-    bytes[offset + 1] = static_cast<uint8_t>(word >> 8);
-}
-
-// Reads the file of the current directory into bytes; 1, 32, 33 or 5.
-int32_t readImageFile(std::vector<uint8_t> &bytes)
+// Reads the file of the current directory into bytes. Fails with
+// return_can_not_open_bin_file, return_bin_file_size_error or return_pc_not_enough_memory.
+StepResult readImageFile(std::vector<uint8_t> &bytes)
 {
     // Only a regular file: a link is not followed, a FIFO must not block.
     const frame::FileHandle file(frame::openRegularFile(kFirmwareFileName));
@@ -59,7 +52,7 @@ void unscramble(std::vector<uint8_t> &bytes, uint16_t startValue)
         uint16_t previous = startValue;
         for (size_t offset = 0; offset < kScrambledAreaSize; offset += 2) {
             const uint16_t word = wordAt(bytes, offset);
-            putWord(bytes, offset, static_cast<uint16_t>(word ^ previous));
+            putLittleEndian16(&bytes[offset], static_cast<uint16_t>(word ^ previous));
             previous = word;
         }
     }
@@ -67,13 +60,13 @@ void unscramble(std::vector<uint8_t> &bytes, uint16_t startValue)
 
 std::string versionText(unsigned major, unsigned minor) { return std::to_string(major) + "." + std::to_string(minor); }
 
-int32_t loadFirmwareImage(const char *folder, FirmwareImage &image)
+StepResult loadFirmwareImage(const char *folder, FirmwareImage &image)
 {
     std::vector<uint8_t> bytes;
     {
-        const frame::SavedDirectoryGuard restoreDirectory;
-        if (!frame::enterWorkFolder(folder, frame::FolderMode::folder)) return return_error_bin_file_path;
-        if (const int32_t read = readImageFile(bytes); read != kStepSucceeded) return read;
+        const frame::WorkFolder work(folder, frame::FolderMode::folder);
+        if (!work.entered()) return return_error_bin_file_path;
+        if (const StepResult read = readImageFile(bytes); !read.ok()) return read;
     }
     // Checked as stored, before unscrambling.
     if (std::memcmp(bytes.data() + kIdentificationOffset, kIdentification, sizeof kIdentification) != 0)
@@ -85,7 +78,7 @@ int32_t loadFirmwareImage(const char *folder, FirmwareImage &image)
 
     const uint8_t versionByte = bytes[kVersionOffset];
     image.version = versionText((versionByte >> 3) & 7, versionByte & 7);
-    image.uploadChecksum = settings::xorChecksum(bytes.data(), kUploadChecksumCoverage);
+    image.uploadChecksum = dumpmode::xorChecksum(bytes.data(), kUploadChecksumCoverage);
     image.plain = std::move(bytes);
     return kStepSucceeded;
 }

@@ -1,6 +1,7 @@
 #include "dumpmode/dump_mode.h"
 
 #include "TRK7700_DLL.h"
+#include "frame/link_state.h"
 #include "frame/little_endian.h"
 #include "serial/serial_link.h"
 #include "serial/tick_count.h"
@@ -10,13 +11,9 @@
 
 namespace trk7700::dumpmode {
 
-bool inDumpMode = false;
-int32_t detectedPort = 0;
-int32_t memorySize = 0;
-
 namespace {
 
-using serial::ioBuffer;
+LinkState::DumpMode &dumpMode() { return linkState().dumpMode; }
 
 // Quiet on the line after the banner before the greeting goes out.
 constexpr int kQuietBeforeGreetingMs = 40;
@@ -26,6 +23,7 @@ constexpr int kLastPortToScan = 256;
 
 bool sendText(const char *text)
 {
+    uint8_t *const ioBuffer = linkState().port.ioBuffer;
     const int size = static_cast<int>(std::strlen(text)) + 1;
     std::memcpy(ioBuffer, text, static_cast<size_t>(size));
     return serial::writeAll(ioBuffer, size);
@@ -35,6 +33,7 @@ bool sendText(const char *text)
 // port closed. A greeting the port did not take has no reply.
 bool handshake()
 {
+    uint8_t *const ioBuffer = linkState().port.ioBuffer;
     const bool greeted = sendText(kGreeting);
     std::memset(ioBuffer, 0xFF, sizeof kReadyReply);
     if (greeted) serial::readSome(ioBuffer, sizeof kReadyReply);
@@ -44,13 +43,13 @@ bool handshake()
     return false;
 }
 
-int32_t finishEnter()
+TRK7700_Result finishEnter()
 {
     // A logger still sending after an interrupted session (the rest of a
     // reply, a stream) must not be taken for the ready reply.
     serial::drainUntilQuiet(kQuietBeforeGreetingMs);
     if (!handshake()) return return_into_dump_mode_fail;
-    inDumpMode = true;
+    dumpMode().inDumpMode = true;
     return return_into_dump_mode_successful;
 }
 
@@ -68,22 +67,22 @@ bool showsBanner(const uint8_t *bytes, int count)
 
 }  // namespace
 
-int32_t enterOnPort(uint8_t comNumber)
+TRK7700_Result enterOnPort(uint8_t comNumber)
 {
-    if (inDumpMode) return return_can_not_open_com_port;
+    if (dumpMode().inDumpMode) return return_can_not_open_com_port;
     const auto outcome = serial::openPort(comNumber, kBaudRate);
     if (outcome == serial::OpenOutcome::cannotOpen) return return_can_not_open_com_port;
     if (outcome == serial::OpenOutcome::settingsRefused) {
         serial::closePortAsFound();
         return return_can_not_open_com_port;
     }
-    serial::readSome(ioBuffer, 32);  // the banner, or whatever comes: discarded
+    serial::readSome(linkState().port.ioBuffer, 32);  // the banner, or whatever comes: discarded
     return finishEnter();
 }
 
-int32_t enterByScan()
+TRK7700_Result enterByScan()
 {
-    if (inDumpMode) return return_can_not_open_com_port;
+    if (dumpMode().inDumpMode) return return_can_not_open_com_port;
     uint8_t firstRead[32];
     bool found = false;
     serial::OpenOutcome foundOutcome = serial::OpenOutcome::cannotOpen;
@@ -92,7 +91,7 @@ int32_t enterByScan()
         if (outcome == serial::OpenOutcome::cannotOpen) continue;
         const int count = serial::readSome(firstRead, sizeof firstRead);
         if (count > 0 && showsBanner(firstRead, count)) {
-            detectedPort = port;
+            dumpMode().detectedPort = port;
             foundOutcome = outcome;
             found = true;
             break;
@@ -101,7 +100,7 @@ int32_t enterByScan()
         serial::closePortAsFound();
     }
     if (!found) {
-        detectedPort = 0;
+        dumpMode().detectedPort = 0;
         return return_can_not_open_com_port;
     }
     if (foundOutcome == serial::OpenOutcome::settingsRefused) {
@@ -111,12 +110,12 @@ int32_t enterByScan()
     return finishEnter();
 }
 
-int32_t leave()
+TRK7700_Result leave()
 {
-    if (inDumpMode) {
+    if (dumpMode().inDumpMode) {
         sendText(kExitRequest);
         serial::closePort();
-        inDumpMode = false;
+        dumpMode().inDumpMode = false;
     }
     return return_exit_dump_mode;
 }
@@ -124,7 +123,7 @@ int32_t leave()
 void dropConnection()
 {
     serial::closePort();
-    inDumpMode = false;
+    dumpMode().inDumpMode = false;
 }
 
 bool sendCommand(Command command, uint32_t argument, uint8_t parameter)
@@ -133,15 +132,17 @@ bool sendCommand(Command command, uint32_t argument, uint8_t parameter)
     // (a reply cut short, a late end marker); it must not be taken for the
     // answer to this command.
     serial::discardInput();
+    uint8_t *const ioBuffer = linkState().port.ioBuffer;
     ioBuffer[0] = command.code0;
     ioBuffer[1] = command.code1;
-    for (int i = 0; i < 4; ++i) ioBuffer[2 + i] = static_cast<uint8_t>(argument >> (8 * i));
+    putLittleEndian32(ioBuffer + 2, argument);
     ioBuffer[6] = parameter;
     return serial::writeAll(ioBuffer, 7);
 }
 
 int readUntilEndMarker(int have, int maxPayload, int tickLimit)
 {
+    uint8_t *const ioBuffer = linkState().port.ioBuffer;
     const int longest = std::min(maxPayload + kEndMarkerSize, serial::kIoBufferSize);
     int total = std::clamp(have, 0, longest);
     // The first marker ends the reply; whatever follows it belongs to nobody.
@@ -189,6 +190,8 @@ bool isAcceptedMemorySize(uint32_t size)
 int32_t queryMemorySize()
 {
     constexpr int32_t kAssumedSize = 0x400000;
+    int32_t &memorySize = dumpMode().memorySize;
+    uint8_t *const ioBuffer = linkState().port.ioBuffer;
     if (!sendCommand(CMD_READ_MEMORY_SIZE)) {
         memorySize = kAssumedSize;
         return memorySize;

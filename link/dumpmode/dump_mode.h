@@ -2,11 +2,14 @@
 // The logger talks only in its dump mode. Entering it: open the port, let the
 // identification banner pass, send the greeting and expect the ready reply.
 // Every later request is a 7-byte command frame.
+#include "TRK7700_DLL.h"
+
 #include <cstdint>
 
 namespace trk7700::dumpmode {
 
-// Protocol texts, sent or expected with their terminating NUL where noted.
+// Protocol texts, sent or expected with their terminating NUL where noted;
+// the logger knows them byte for byte.
 inline constexpr char kBanner[] = "Ostravelle Tech. Co. TRK-7700\r\n";  // 31 bytes, no NUL
 inline constexpr char kGreeting[] = "Q'Z Camera Detect";                 // 18 with NUL
 inline constexpr char kReadyReply[] = "QZ GPS+BT";                       // 10 with NUL
@@ -30,14 +33,15 @@ inline constexpr Command CMD_READ_GPS_TIME {0x64, 0xB8};
 
 inline constexpr int kBaudRate = 115200;
 
-// Library state of this layer.
-extern bool inDumpMode;
-extern int32_t detectedPort;
-extern int32_t memorySize;
+// Whether dump mode is on, the port the search found and the memory size are
+// kept in LinkState::dumpMode.
 
-int32_t enterOnPort(uint8_t comNumber);  // 3, 4 or 24
-int32_t enterByScan();                   // 3, 4 or 24; detectedPort set
-int32_t leave();                         // always 25
+// return_into_dump_mode_successful, return_can_not_open_com_port or
+// return_into_dump_mode_fail; the search also sets LinkState::dumpMode.detectedPort.
+[[nodiscard]] TRK7700_Result enterOnPort(uint8_t comNumber);
+[[nodiscard]] TRK7700_Result enterByScan();
+// Always return_exit_dump_mode.
+TRK7700_Result leave();
 
 // Ends dump mode without the exit request (after a firmware upgrade).
 void dropConnection();
@@ -61,14 +65,14 @@ int readUntilEndMarker(int have, int maxPayload, int tickLimit = 2);
 bool waitEndMarker(int tickLimit = 2);
 
 // After every device operation: a port that hung up during it is closed and
-// dump mode ends (the next device call gives 26, a new enter needs no exit
-// first); after an operation that gave up waiting, the rest of its reply may
+// dump mode ends (the next device call gives return_not_dump_mode, a new
+// enter needs no exit first); after an operation that gave up waiting, the rest of its reply may
 // still come and is kept from the next request.
 void afterOperation(int32_t result);
 
 // Asks the memory size; one of the four accepted sizes, 4 MiB when none came
 // (at once when the request could not be sent).
-int32_t queryMemorySize();
+int32_t queryMemorySize();  // also kept in LinkState::dumpMode.memorySize
 
 bool isAcceptedMemorySize(uint32_t size);
 

@@ -8,6 +8,7 @@
 
 #include "device/device_operations.h"
 #include "dumpmode/dump_mode.h"
+#include "frame/link_state.h"
 #include "frame/trace.h"
 #include "log/log_operations.h"
 #include "settings/settings_operations.h"
@@ -18,11 +19,7 @@ namespace {
 
 uint8_t lowByte(int32_t value) { return static_cast<uint8_t>(value & 0xFF); }
 
-std::mutex &callLock()
-{
-    static std::mutex lock;
-    return lock;
-}
+std::mutex &callLock() { return trk7700::linkState().callLock; }
 
 // A call that may talk to the logger: one at a time, and a port that hung up
 // during it ends dump mode before the caller learns the result.
@@ -63,9 +60,9 @@ int32_t TRK7700_STDCALL QZ_TRK7700_INTO_DUMP_MODE(int32_t comPortByte)
 int32_t TRK7700_STDCALL QZ_TRK7700_AUTO_INTO_DUMP_MODE(int32_t *foundComPort)
 {
     return localCall("QZ_TRK7700_AUTO_INTO_DUMP_MODE", [&] {
-        const int32_t result = dumpmode::enterByScan();
+        const TRK7700_Result result = dumpmode::enterByScan();
         if (result == return_into_dump_mode_successful && foundComPort != nullptr)
-            *foundComPort = dumpmode::detectedPort;
+            *foundComPort = linkState().dumpMode.detectedPort;
         return result;
     });
 }

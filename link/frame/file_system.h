@@ -42,4 +42,11 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<FILE, FileCloser>;
 
+// Closes a file that was written; true only when the close went well and
+// written was true (a full disk shows at the close as well).
+[[nodiscard]] inline bool closeWritten(FileHandle &file, bool written)
+{
+    return std::fclose(file.release()) == 0 && written;
+}
+
 }  // namespace trk7700::frame

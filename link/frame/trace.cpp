@@ -1,6 +1,7 @@
 #include "frame/trace.h"
 
 #include "TRK7700_DLL.h"
+#include "frame/link_state.h"
 
 #include <chrono>
 #include <cstdio>
@@ -10,17 +11,8 @@
 namespace trk7700::trace {
 namespace {
 
-struct Transcript {
-    std::mutex lock;
-    FILE *file = nullptr;
-    bool decided = false;
-};
-
-Transcript &transcript()
-{
-    static Transcript t;
-    return t;
-}
+LinkState::Transcript &transcript() { return linkState().transcript; }
+std::mutex &transcriptLock() { return linkState().transcriptLock; }
 
 FILE *openTranscript(const char *path)
 {
@@ -30,7 +22,7 @@ FILE *openTranscript(const char *path)
 
 FILE *file()
 {
-    Transcript &t = transcript();
+    LinkState::Transcript &t = transcript();
     if (!t.decided) {
         t.decided = true;
         t.file = openTranscript(std::getenv("TRK7700_TRACE"));
@@ -54,7 +46,7 @@ void stamp(FILE *out)
 
 void bytesLine(char direction, const uint8_t *bytes, int count)
 {
-    std::lock_guard<std::mutex> guard(transcript().lock);
+    std::lock_guard<std::mutex> guard(transcriptLock());
     FILE *out = file();
     if (out == nullptr || count <= 0) return;
     // 32 bytes a line keeps a 4 MB log stream readable and greppable.
@@ -71,7 +63,7 @@ void bytesLine(char direction, const uint8_t *bytes, int count)
 
 bool enabled()
 {
-    std::lock_guard<std::mutex> guard(transcript().lock);
+    std::lock_guard<std::mutex> guard(transcriptLock());
     return file() != nullptr;
 }
 
@@ -80,7 +72,7 @@ void received(const uint8_t *bytes, int count) { bytesLine('<', bytes, count); }
 
 void note(const std::string &text)
 {
-    std::lock_guard<std::mutex> guard(transcript().lock);
+    std::lock_guard<std::mutex> guard(transcriptLock());
     FILE *out = file();
     if (out == nullptr) return;
     stamp(out);
@@ -90,7 +82,7 @@ void note(const std::string &text)
 
 void result(const char *entryPoint, int32_t value)
 {
-    std::lock_guard<std::mutex> guard(transcript().lock);
+    std::lock_guard<std::mutex> guard(transcriptLock());
     FILE *out = file();
     if (out == nullptr) return;
     stamp(out);
@@ -100,8 +92,8 @@ void result(const char *entryPoint, int32_t value)
 
 void setFileForTesting(const std::string &path)
 {
-    std::lock_guard<std::mutex> guard(transcript().lock);
-    Transcript &t = transcript();
+    std::lock_guard<std::mutex> guard(transcriptLock());
+    LinkState::Transcript &t = transcript();
     if (t.file != nullptr) std::fclose(t.file);
     t.file = openTranscript(path.c_str());
     t.decided = true;

@@ -17,7 +17,8 @@ void received(const uint8_t *bytes, int count);
 void note(const std::string &text);
 void result(const char *entryPoint, int32_t value);
 
-// Test seam: trace into this file (empty: off), whatever the environment says.
+// Test seam: trace into this file (empty: off), whatever the environment says,
+// until resetLinkState().
 void setFileForTesting(const std::string &path);
 
 }  // namespace trk7700::trace

@@ -5,10 +5,6 @@
 namespace trk7700::frame {
 namespace {
 
-std::string saved;
-std::string fileName;
-std::string folder;
-
 std::string withSeparator(std::string text)
 {
     if (!text.empty() && text.back() != kPathSeparator) text += kPathSeparator;
@@ -17,57 +13,53 @@ std::string withSeparator(std::string text)
 
 }  // namespace
 
-bool enterWorkFolder(const char *path, FolderMode mode)
+WorkFolder::WorkFolder(const char *path, FolderMode mode) : saved_(currentDirectory())
 {
-    saved = currentDirectory();
-    fileName.clear();
-    folder.clear();
+    entered_ = enter(path != nullptr ? path : "", mode);
+}
 
-    const std::string text = path != nullptr ? path : "";
+WorkFolder::~WorkFolder()
+{
+    if (!saved_.empty()) (void)changeDirectory(saved_);
+}
+
+bool WorkFolder::enter(const std::string &text, FolderMode mode)
+{
     if (text.empty()) return mode == FolderMode::folder;
 
     const auto lastSeparator = text.rfind(kPathSeparator);
     if (lastSeparator == std::string::npos) {
         if (mode == FolderMode::file) {
-            fileName = text;
-            folder = saved;
+            fileName_ = text;
+            folder_ = saved_;
         } else {
-            folder = withSeparator(saved) + text;
+            folder_ = withSeparator(saved_) + text;
         }
     } else if (isAbsolutePath(text)) {
         if (mode == FolderMode::file) {
             // A file right under the root keeps the root as its folder.
-            folder = text.substr(0, lastSeparator == 0 ? 1 : lastSeparator);
-            fileName = text.substr(lastSeparator + 1);
+            folder_ = text.substr(0, lastSeparator == 0 ? 1 : lastSeparator);
+            fileName_ = text.substr(lastSeparator + 1);
         } else {
-            folder = text;
+            folder_ = text;
         }
     } else {
-        folder = text.front() == kPathSeparator ? saved : withSeparator(saved);
+        folder_ = text.front() == kPathSeparator ? saved_ : withSeparator(saved_);
         if (mode == FolderMode::file) {
-            folder += text.substr(0, lastSeparator + 1);
-            fileName = text.substr(lastSeparator + 1);
+            folder_ += text.substr(0, lastSeparator + 1);
+            fileName_ = text.substr(lastSeparator + 1);
         } else {
-            folder += text;
+            folder_ += text;
         }
     }
-    folder = withSeparator(folder);
+    folder_ = withSeparator(folder_);
 
     if (mode == FolderMode::file) {
         // Without a file name nothing could be written; a folder that cannot
         // be made or entered must not send the files elsewhere.
-        if (fileName.empty() || !makeFolders(folder)) return false;
+        if (fileName_.empty() || !makeFolders(folder_)) return false;
     }
-    return changeDirectory(folder);
+    return changeDirectory(folder_);
 }
-
-void restoreSavedDirectory()
-{
-    if (!saved.empty()) (void)changeDirectory(saved);
-}
-
-const std::string &savedDirectory() { return saved; }
-const std::string &outputFileName() { return fileName; }
-const std::string &workFolder() { return folder; }
 
 }  // namespace trk7700::frame

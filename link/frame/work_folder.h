@@ -1,38 +1,42 @@
 #pragma once
 // The library opens all its files by bare name in a work folder that it makes
-// the current directory; every entry point that does so restores the previous
-// current directory before it returns.
+// the current directory for the length of one call; the previous current
+// directory comes back when the WorkFolder goes out of scope.
 #include <string>
 
 namespace trk7700::frame {
 
 enum class FolderMode { file, folder };
 
-// Remembers the current directory in savedDirectory, splits the path, and
-// enters the work folder; true when it is the current directory afterwards.
-//   An absolute path (isAbsolutePath) keeps its folder; any other is taken
-//   relative to the current directory; the last separator splits folder from
-//   file name (file mode) — the whole path is the folder in folder mode.
-// File mode: a missing or empty path, or one without a file name (ending in a
-// separator), fails; every missing folder of the path is made. Folder mode: a
-// missing or empty path succeeds and leaves the current directory as it is.
-// A failure leaves the current directory as it was.
-[[nodiscard]] bool enterWorkFolder(const char *path, FolderMode mode);
-
-// Makes savedDirectory the current directory again.
-void restoreSavedDirectory();
-
-const std::string &savedDirectory();
-const std::string &outputFileName();
-const std::string &workFolder();
-
-// Restores the saved directory when it goes out of scope.
-class SavedDirectoryGuard {
+class WorkFolder {
 public:
-    SavedDirectoryGuard() = default;
-    SavedDirectoryGuard(const SavedDirectoryGuard &) = delete;
-    SavedDirectoryGuard &operator=(const SavedDirectoryGuard &) = delete;
-    ~SavedDirectoryGuard() { restoreSavedDirectory(); }
+    // Remembers the current directory, splits the path, and enters the work
+    // folder; entered() tells whether it is the current directory now.
+    //   An absolute path (isAbsolutePath) keeps its folder; any other is taken
+    //   relative to the current directory; the last separator splits folder
+    //   from file name (file mode) — the whole path is the folder in folder mode.
+    // File mode: a missing or empty path, or one without a file name (ending in
+    // a separator), fails; every missing folder of the path is made. Folder
+    // mode: a missing or empty path succeeds and leaves the current directory
+    // as it is. A failure leaves the current directory as it was.
+    WorkFolder(const char *path, FolderMode mode);
+    // Makes the remembered directory the current directory again.
+    ~WorkFolder();
+    WorkFolder(const WorkFolder &) = delete;
+    WorkFolder &operator=(const WorkFolder &) = delete;
+
+    [[nodiscard]] bool entered() const { return entered_; }
+    // The file name of the path (file mode), to be opened in the work folder.
+    const std::string &fileName() const { return fileName_; }
+    const std::string &folder() const { return folder_; }
+
+private:
+    bool enter(const std::string &path, FolderMode mode);
+
+    std::string saved_;
+    std::string fileName_;
+    std::string folder_;
+    bool entered_ = false;
 };
 
 }  // namespace trk7700::frame

@@ -27,7 +27,9 @@
 #endif
 
 /* The one table of result codes: value and name. The desktop tool and the
- * command line show results as "<value> <name>", e.g. "26 return_not_dump_mode". */
+ * command line show results as "<value> <name>", e.g. "26 return_not_dump_mode".
+ * Callers of the library know these names and values, as they know the entry
+ * points' names: they stay exactly as they are, odd spellings included. */
 #define TRK7700_RESULT_TABLE(X)                                  \
     X(2, return_dump_db_successful)                              \
     X(3, return_can_not_open_com_port)                           \

@@ -1,6 +1,7 @@
 #include "log/log_image.h"
 
 #include "frame/file_system.h"
+#include "frame/link_state.h"
 #include "frame/little_endian.h"
 
 #include <algorithm>
@@ -10,8 +11,6 @@
 #include <new>
 
 namespace trk7700::log {
-
-LogImage logImage;
 
 namespace {
 
@@ -32,7 +31,7 @@ LogRecord LogRecord::decode(const uint8_t *bytes)
     r.longitude = littleEndian32(bytes);
     r.latitude = littleEndian32(bytes + 4);
     r.utcStamp = littleEndian32(bytes + 8);
-    r.altitude = static_cast<uint16_t>(bytes[12] | bytes[13] << 8);
+    r.altitude = littleEndian16(bytes + 12);
     r.speed = bytes[14];
     r.tag = bytes[15];
     return r;
@@ -40,25 +39,26 @@ LogRecord LogRecord::decode(const uint8_t *bytes)
 
 bool LogImage::slotIsEmpty(size_t index) const { return littleEndian32(slot(index)) == EMPTY_LONGITUDE; }
 
-int loadLogImage(const char *fileName, int openFailure)
+StepResult loadLogImage(const char *fileName, TRK7700_Result openFailure)
 {
     frame::FileHandle file(frame::openRegularFile(fileName));
     if (!file) return openFailure;
     const long length = fileLength(file.get());
     const size_t wanted = length > 0 ? std::min(static_cast<size_t>(length), kLogImageSize) : 0;
     std::unique_ptr<uint8_t[]> readBuffer(new (std::nothrow) uint8_t[std::max<size_t>(wanted, 1)]);
-    if (!readBuffer) return 5;
+    if (!readBuffer) return return_pc_not_enough_memory;
     const size_t got = std::fread(readBuffer.get(), 1, wanted, file.get());
     file.reset();
+    LogImage &logImage = linkState().logImage;
     std::memcpy(logImage.bytes, readBuffer.get(), got);
     std::memset(logImage.bytes + got, 0xFF, kLogImageSize - got);
-    return 1;
+    return kStepSucceeded;
 }
 
-uint8_t SortLogImage()
+StepResult SortLogImage()
 {
-    const int loaded = loadLogImage(kRawLogFile, 9);
-    if (loaded != 1) return static_cast<uint8_t>(loaded);
+    if (const StepResult loaded = loadLogImage(kRawLogFile, return_can_not_open_db_file); !loaded.ok()) return loaded;
+    const LogImage &logImage = linkState().logImage;
 
     // E: the first empty slot; F: the first used slot after it, where the
     // oldest records of a wrapped ring begin.
@@ -74,14 +74,14 @@ uint8_t SortLogImage()
         }
     }
 
-    FILE *sorted = frame::createFile(kSortedLogFile);
-    if (sorted == nullptr) return 7;
+    frame::FileHandle sorted(frame::createFile(kSortedLogFile));
+    if (!sorted) return return_can_not_create_sort_db_file;
     const size_t split = oldest < kRecordCount ? oldest * kRecordSize : 0;
-    bool written = std::fwrite(logImage.bytes + split, 1, kLogImageSize - split, sorted) == kLogImageSize - split;
-    written = std::fwrite(logImage.bytes, 1, split, sorted) == split && written;
+    bool written =
+        std::fwrite(logImage.bytes + split, 1, kLogImageSize - split, sorted.get()) == kLogImageSize - split;
+    written = std::fwrite(logImage.bytes, 1, split, sorted.get()) == split && written;
     // A disk that fills up must not pass a cut log on as complete.
-    written = std::fclose(sorted) == 0 && written;
-    return written ? 1 : 7;
+    return frame::closeWritten(sorted, written) ? kStepSucceeded : return_can_not_create_sort_db_file;
 }
 
 }  // namespace trk7700::log

@@ -1,7 +1,9 @@
 #pragma once
 // The logger's log memory: a ring of 16-byte position records. The library
-// keeps one image of it in a static buffer, which the ordering step and the
+// keeps one image of it (LinkState::logImage), which the ordering step and the
 // export step each fill from their input file.
+#include "frame/step_result.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -42,16 +44,15 @@ struct LogImage {
     LogRecord record(size_t index) const { return LogRecord::decode(slot(index)); }
 };
 
-// The library's one image buffer.
-extern LogImage logImage;
-
-// Reads a log file into logImage. Bytes beyond one image are ignored; the part
-// of the image that the file does not cover holds empty slots, so that nothing
-// of an earlier download shows through. 1, openFailure, or 5 (no read buffer).
-int loadLogImage(const char *fileName, int openFailure);
+// Reads a log file into the library's log image. Bytes beyond one image are
+// ignored; the part of the image that the file does not cover holds empty
+// slots, so that nothing of an earlier download shows through. Fails with
+// openFailure, or return_pc_not_enough_memory when no read buffer can be had.
+StepResult loadLogImage(const char *fileName, TRK7700_Result openFailure);
 
 // Orders the ring: reads "DB.sr", writes "SortDB.sr" with the oldest record
-// first. 1, 9 (cannot open "DB.sr"), 5 (no memory), 7 (cannot create "SortDB.sr").
-uint8_t SortLogImage();
+// first. Fails with return_can_not_open_db_file, return_pc_not_enough_memory
+// or return_can_not_create_sort_db_file.
+StepResult SortLogImage();
 
 }  // namespace trk7700::log

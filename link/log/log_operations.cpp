@@ -3,6 +3,7 @@
 #include "TRK7700_DLL.h"
 #include "dumpmode/dump_mode.h"
 #include "frame/file_system.h"
+#include "frame/link_state.h"
 #include "frame/step_result.h"
 #include "frame/work_folder.h"
 #include "log/log_image.h"
@@ -33,28 +34,26 @@ bool isOwnFileName(const std::string &name)
 
 }  // namespace
 
-int downloadLogImage()
+StepResult downloadLogImage()
 {
-    FILE *raw = frame::createFile(kRawLogFile);
-    if (raw == nullptr) return return_can_not_create_db_file;
-    if (!dumpmode::sendCommand(dumpmode::CMD_DUMP_LOG)) {
-        std::fclose(raw);
-        return return_device_time_out;
-    }
+    frame::FileHandle raw(frame::createFile(kRawLogFile));
+    if (!raw) return return_can_not_create_db_file;
+    if (!dumpmode::sendCommand(dumpmode::CMD_DUMP_LOG)) return return_device_time_out;
 
     // Exactly the bytes received, until the whole image is in; reads may be
     // cut anywhere, so a pause in the stream shifts nothing. The image ends
     // exactly where the end marker begins.
+    uint8_t *const ioBuffer = linkState().port.ioBuffer;
     bool written = true;
     bool complete = true;
     size_t received = 0;
     serial::TickCount silence(kFirstByteTickLimit);
     while (received < kLogImageSize) {
         const int want = static_cast<int>(std::min<size_t>(serial::kIoBufferSize, kLogImageSize - received));
-        const int got = serial::readSome(serial::ioBuffer, want);
+        const int got = serial::readSome(ioBuffer, want);
         if (got > 0) {
-            written = std::fwrite(serial::ioBuffer, 1, static_cast<size_t>(got), raw) == static_cast<size_t>(got) &&
-                      written;
+            written =
+                std::fwrite(ioBuffer, 1, static_cast<size_t>(got), raw.get()) == static_cast<size_t>(got) && written;
             received += static_cast<size_t>(got);
             silence = serial::TickCount(kStreamPauseTickLimit);
         } else if (silence.expiredAfterPoll()) {
@@ -65,8 +64,7 @@ int downloadLogImage()
     // The marker must follow the image directly: a stream that held stray
     // bytes (line noise) ends with image bytes where the marker should be.
     const bool markerCame = complete && dumpmode::readUntilEndMarker(0, 0, kStreamPauseTickLimit) == 0;
-    written = std::fclose(raw) == 0 && written;
-    if (!written) return return_can_not_create_db_file;
+    if (!frame::closeWritten(raw, written)) return return_can_not_create_db_file;
     return markerCame ? kStepSucceeded : return_device_time_out;
 }
 
@@ -80,38 +78,35 @@ int eraseTickLimit(int32_t memorySize)
     }
 }
 
-int eraseLog()
+StepResult eraseLog()
 {
     const int32_t size = dumpmode::queryMemorySize();
     if (!dumpmode::sendCommand(dumpmode::CMD_ERASE_LOG)) return return_device_time_out;
     return dumpmode::waitEndMarker(eraseTickLimit(size)) ? kStepSucceeded : return_device_time_out;
 }
 
-int32_t dumpDb(const char *textFilePath)
+TRK7700_Result dumpDb(const char *textFilePath)
 {
-    if (!dumpmode::inDumpMode) return return_not_dump_mode;
+    if (!linkState().dumpMode.inDumpMode) return return_not_dump_mode;
     // Refused before anything is sent: no folder, no file name, or a name the
     // library needs for its own files.
-    const bool entered = frame::enterWorkFolder(textFilePath, frame::FolderMode::file);
-    frame::SavedDirectoryGuard restoreDirectory;
-    if (!entered || isOwnFileName(frame::outputFileName())) return return_can_not_create_db_file;
+    const frame::WorkFolder work(textFilePath, frame::FolderMode::file);
+    if (!work.entered() || isOwnFileName(work.fileName())) return return_can_not_create_db_file;
 
-    const int downloaded = downloadLogImage();
-    if (downloaded != kStepSucceeded) return downloaded;
-    const uint8_t sorted = SortLogImage();
-    if (sorted != kStepSucceeded) return sorted;
+    if (const StepResult downloaded = downloadLogImage(); !downloaded.ok()) return downloaded.failure();
+    if (const StepResult sorted = SortLogImage(); !sorted.ok()) return sorted.failure();
     std::remove(kRawLogFile);
-    const uint8_t exported = ExportTrackText();
-    if (exported != kStepSucceeded) return exported;
+    if (const StepResult exported = exportTrackTextTo(work.fileName().c_str()); !exported.ok())
+        return exported.failure();
     std::remove(kSortedLogFile);
     std::remove(kTrackTempFile);
     return return_dump_db_successful;
 }
 
-int32_t eraseAllDb()
+TRK7700_Result eraseAllDb()
 {
-    if (!dumpmode::inDumpMode) return return_not_dump_mode;
-    return eraseLog() == kStepSucceeded ? return_erase_db_successful : return_device_time_out;
+    if (!linkState().dumpMode.inDumpMode) return return_not_dump_mode;
+    return eraseLog().ok() ? return_erase_db_successful : return_device_time_out;
 }
 
 }  // namespace trk7700::log

@@ -1,7 +1,7 @@
 #include "log/track_text.h"
 
 #include "frame/file_system.h"
-#include "frame/work_folder.h"
+#include "frame/link_state.h"
 
 #include <cstdio>
 #include <cstring>
@@ -98,20 +98,16 @@ char *putAltitude(char *out, uint16_t word)
 char hexDigit(unsigned nibble) { return "0123456789ABCDEF"[nibble & 0xF]; }
 
 using File = frame::FileHandle;
-
-// Closes a file that was written; false when anything did not reach it.
-bool closeWritten(File &file, bool written)
-{
-    return std::fclose(file.release()) == 0 && written;
-}
+using frame::closeWritten;
 
 // Pass 1: the data lines with placeholder checksums into "Output_tmp.dat".
-uint8_t writeDataLines()
+StepResult writeDataLines()
 {
     std::unique_ptr<char[]> text(new (std::nothrow) char[kChunkSize]);
-    if (!text) return 5;
+    if (!text) return return_pc_not_enough_memory;
     File temp(frame::createFile(kTrackTempFile));
-    if (!temp) return 8;
+    if (!temp) return return_can_not_create_output_file;
+    const LogImage &logImage = linkState().logImage;
     bool written = true;
     char *end = text.get();
     for (size_t i = 0; i < kRecordCount && !logImage.slotIsEmpty(i); ++i) {
@@ -124,7 +120,7 @@ uint8_t writeDataLines()
     }
     const size_t rest = static_cast<size_t>(end - text.get());
     written = std::fwrite(text.get(), 1, rest, temp.get()) == rest && written;
-    return closeWritten(temp, written) ? 1 : 8;
+    return closeWritten(temp, written) ? kStepSucceeded : return_can_not_create_output_file;
 }
 
 }  // namespace
@@ -182,15 +178,15 @@ char *ChecksumFiller::fill(const char *in, size_t count, char *out)
 
 // The text goes to a file of its own first and replaces the caller's file
 // only once it is complete, so that a failed run leaves an earlier file as it was.
-uint8_t writeTrackText(const char *outputFile)
+StepResult writeTrackText(const char *outputFile)
 {
     File temp(frame::openRegularFile(kTrackTempFile));
-    if (!temp) return 11;
+    if (!temp) return return_can_not_open_output_tmp_file;
     std::unique_ptr<char[]> in(new (std::nothrow) char[kChunkSize]);
     std::unique_ptr<char[]> out(new (std::nothrow) char[kChunkSize + 16]);
-    if (!in || !out) return 5;
+    if (!in || !out) return return_pc_not_enough_memory;
     File output(frame::createFile(kTrackNewFile));
-    if (!output) return 8;
+    if (!output) return return_can_not_create_output_file;
     bool written = std::fputs(kGgaHeaderLine, output.get()) >= 0 && std::fputs(kRmcHeaderLine, output.get()) >= 0;
     ChecksumFiller filler;
     for (;;) {
@@ -202,20 +198,17 @@ uint8_t writeTrackText(const char *outputFile)
     written = std::ferror(temp.get()) == 0 && written;
     if (!closeWritten(output, written) || std::rename(kTrackNewFile, outputFile) != 0) {
         std::remove(kTrackNewFile);
-        return 8;
+        return return_can_not_create_output_file;
     }
-    return 1;
+    return kStepSucceeded;
 }
 
-uint8_t exportTrackTextTo(const char *outputFile)
+StepResult exportTrackTextTo(const char *outputFile)
 {
-    const int loaded = loadLogImage(kSortedLogFile, 10);
-    if (loaded != 1) return static_cast<uint8_t>(loaded);
-    const uint8_t lines = writeDataLines();
-    if (lines != 1) return lines;
+    if (const StepResult loaded = loadLogImage(kSortedLogFile, return_can_not_open_sort_db_file); !loaded.ok())
+        return loaded;
+    if (const StepResult lines = writeDataLines(); !lines.ok()) return lines;
     return writeTrackText(outputFile);
 }
-
-uint8_t ExportTrackText() { return exportTrackTextTo(frame::outputFileName().c_str()); }
 
 }  // namespace trk7700::log

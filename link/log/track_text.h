@@ -38,16 +38,16 @@ private:
     bool copyNextAsIs_ = false;  // the line end after a placeholder stays out of the sum
 };
 
-// Exports "SortDB.sr" through "Output_tmp.dat" into the caller's file, named
-// by the work folder's output file name. 1, 10 (cannot open "SortDB.sr"),
-// 5 (no memory), 8 (cannot create or write an output file), 11 (cannot open
-// "Output_tmp.dat" again).
-uint8_t ExportTrackText();
-uint8_t exportTrackTextTo(const char *outputFile);
+// Exports "SortDB.sr" through "Output_tmp.dat" into the caller's file in the
+// current directory. Fails with return_can_not_open_sort_db_file,
+// return_pc_not_enough_memory, return_can_not_create_output_file (an output
+// file cannot be created or written) or return_can_not_open_output_tmp_file
+// ("Output_tmp.dat" cannot be opened again).
+StepResult exportTrackTextTo(const char *outputFile);
 
 // Pass 2 alone: the header lines, then "Output_tmp.dat" with the real
 // checksums, into the caller's file. An earlier file of that name is replaced
-// only by a complete text. 1, 11, 5 or 8.
-uint8_t writeTrackText(const char *outputFile);
+// only by a complete text. Fails as exportTrackTextTo does, after its first step.
+StepResult writeTrackText(const char *outputFile);
 
 }  // namespace trk7700::log

@@ -5,8 +5,19 @@
 // Win32 communications calls. Everything above (the IoBuffer, the hang-up
 // rule, the test stand-in) is shared in serial_link.cpp.
 #include <cstdint>
+#include <memory>
 
 namespace trk7700::serial {
+
+// What the platform holds while a port is open: its handle and the line
+// settings found at open. Each platform's file defines it; the one open port
+// is kept in the library's state (LinkState::port). Dropping it closes the
+// port without restoring anything.
+struct OpenDevice;
+struct OpenDeviceCloser {
+    void operator()(OpenDevice *device) const;
+};
+using OpenDeviceSlot = std::unique_ptr<OpenDevice, OpenDeviceCloser>;
 
 enum class OpenOutcome {
     opened,            // open, line settings applied

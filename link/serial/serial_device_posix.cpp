@@ -2,6 +2,7 @@
 // (port_map.cpp), opened exclusively and driven in raw mode with poll().
 #include "serial/serial_device.h"
 
+#include "frame/link_state.h"
 #include "serial/port_map.h"
 
 #include <cerrno>
@@ -14,11 +15,26 @@
 #include <unistd.h>
 
 namespace trk7700::serial {
+
+struct OpenDevice {
+    int fd = -1;
+    termios settingsFoundAtOpen {};
+    bool haveSettingsFoundAtOpen = false;
+};
+
+void OpenDeviceCloser::operator()(OpenDevice *device) const
+{
+    (void)ioctl(device->fd, TIOCNXCL);
+    ::close(device->fd);  // also drops the advisory lock
+    delete device;
+}
+
 namespace {
 
-int portFd = -1;
-termios settingsFoundAtOpen {};
-bool haveSettingsFoundAtOpen = false;
+OpenDevice *openedDevice() { return linkState().port.device.get(); }
+
+// The open port's descriptor, or -1.
+int openDescriptor() { return openedDevice() != nullptr ? openedDevice()->fd : -1; }
 
 using Clock = std::chrono::steady_clock;
 
@@ -35,13 +51,14 @@ speed_t speedFor(int baudRate)
     }
 }
 
-bool applyLineSettings(int fd, int baudRate)
+bool applyLineSettings(OpenDevice &device, int baudRate)
 {
+    const int fd = device.fd;
     const speed_t speed = speedFor(baudRate);
     termios tio {};
     if (speed == B0 || tcgetattr(fd, &tio) != 0) return false;
-    settingsFoundAtOpen = tio;
-    haveSettingsFoundAtOpen = true;
+    device.settingsFoundAtOpen = tio;
+    device.haveSettingsFoundAtOpen = true;
     cfmakeraw(&tio);
     tio.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS | CSIZE);
     tio.c_cflag |= CS8 | CREAD | CLOCAL;
@@ -82,30 +99,30 @@ OpenOutcome openDevice(int comNumber, int baudRate)
         ::close(fd);
         return OpenOutcome::cannotOpen;
     }
-    portFd = fd;
-    haveSettingsFoundAtOpen = false;
-    return applyLineSettings(fd, baudRate) ? OpenOutcome::opened : OpenOutcome::settingsRefused;
+    OpenDeviceSlot &slot = linkState().port.device;
+    slot.reset(new OpenDevice);
+    slot->fd = fd;
+    return applyLineSettings(*slot, baudRate) ? OpenOutcome::opened : OpenOutcome::settingsRefused;
 }
 
 void closeDevice(bool restoreSettings)
 {
-    if (portFd < 0) return;
-    if (restoreSettings && haveSettingsFoundAtOpen) {
+    OpenDevice *device = openedDevice();
+    if (device == nullptr) return;
+    if (restoreSettings && device->haveSettingsFoundAtOpen) {
         // Bytes we wrote must not reach the device at the restored speed.
-        (void)tcflush(portFd, TCIOFLUSH);
-        (void)tcsetattr(portFd, TCSANOW, &settingsFoundAtOpen);
+        (void)tcflush(device->fd, TCIOFLUSH);
+        (void)tcsetattr(device->fd, TCSANOW, &device->settingsFoundAtOpen);
     }
-    (void)ioctl(portFd, TIOCNXCL);
-    ::close(portFd);  // also drops the advisory lock
-    portFd = -1;
-    haveSettingsFoundAtOpen = false;
+    linkState().port.device.reset();
 }
 
-bool deviceIsOpen() { return portFd >= 0; }
+bool deviceIsOpen() { return openedDevice() != nullptr; }
 
 DeviceRead readDevice(uint8_t *destination, int count, int timeoutMs)
 {
     DeviceRead result;
+    const int portFd = openDescriptor();
     if (portFd < 0) {
         result.state = DeviceState::gone;
         return result;
@@ -145,6 +162,7 @@ DeviceRead readDevice(uint8_t *destination, int count, int timeoutMs)
 bool writeDevice(const uint8_t *source, int count, int timeoutMs, DeviceState &state)
 {
     state = DeviceState::working;
+    const int portFd = openDescriptor();
     if (portFd < 0) {
         state = DeviceState::gone;
         return false;
@@ -175,7 +193,7 @@ bool writeDevice(const uint8_t *source, int count, int timeoutMs, DeviceState &s
 
 void discardDeviceInput()
 {
-    if (portFd >= 0) tcflush(portFd, TCIFLUSH);
+    if (deviceIsOpen()) (void)tcflush(openDescriptor(), TCIFLUSH);
 }
 
 }  // namespace trk7700::serial

@@ -4,18 +4,31 @@
 // WriteFile.
 #include "serial/serial_device.h"
 
+#include "frame/link_state.h"
+
 #include <windows.h>
 
 #include <cstdio>
 
 namespace trk7700::serial {
+
+struct OpenDevice {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    DCB lineSettingsFoundAtOpen {};
+    COMMTIMEOUTS timeoutsFoundAtOpen {};
+    bool haveSettingsFoundAtOpen = false;
+    int appliedReadTimeoutMs = 0;
+};
+
+void OpenDeviceCloser::operator()(OpenDevice *device) const
+{
+    CloseHandle(device->handle);
+    delete device;
+}
+
 namespace {
 
-HANDLE port = INVALID_HANDLE_VALUE;
-DCB lineSettingsFoundAtOpen {};
-COMMTIMEOUTS timeoutsFoundAtOpen {};
-bool haveSettingsFoundAtOpen = false;
-int appliedReadTimeoutMs = 0;
+OpenDevice *openedDevice() { return linkState().port.device.get(); }
 
 DCB lineSettings(int baudRate)
 {
@@ -49,7 +62,7 @@ DCB lineSettings(int baudRate)
 
 // A read ends when its bytes are in, 100 ms after it began, or 100 ms after a
 // byte without another; a write attempt ends after at most 100 ms.
-bool applyTimeouts(int readTimeoutMs)
+bool applyTimeouts(OpenDevice &device, int readTimeoutMs)
 {
     COMMTIMEOUTS timeouts {};
     timeouts.ReadIntervalTimeout = static_cast<DWORD>(readTimeoutMs);
@@ -57,8 +70,8 @@ bool applyTimeouts(int readTimeoutMs)
     timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(readTimeoutMs);
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = 100;
-    if (!SetCommTimeouts(port, &timeouts)) return false;
-    appliedReadTimeoutMs = readTimeoutMs;
+    if (!SetCommTimeouts(device.handle, &timeouts)) return false;
+    device.appliedReadTimeoutMs = readTimeoutMs;
     return true;
 }
 
@@ -72,49 +85,51 @@ OpenOutcome openDevice(int comNumber, int baudRate)
     std::snprintf(name, sizeof name, "\\\\.\\COM%d", comNumber);
     const HANDLE handle = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return OpenOutcome::cannotOpen;
-    port = handle;
-    haveSettingsFoundAtOpen = GetCommState(port, &lineSettingsFoundAtOpen) != 0 &&
-                              GetCommTimeouts(port, &timeoutsFoundAtOpen) != 0;
+    OpenDeviceSlot &slot = linkState().port.device;
+    slot.reset(new OpenDevice);
+    OpenDevice &device = *slot;
+    device.handle = handle;
+    device.haveSettingsFoundAtOpen = GetCommState(handle, &device.lineSettingsFoundAtOpen) != 0 &&
+                                     GetCommTimeouts(handle, &device.timeoutsFoundAtOpen) != 0;
     // Without its time-outs a read could wait for ever: they count as part of
     // the line settings.
-    if (!applyTimeouts(100)) return OpenOutcome::settingsRefused;
+    if (!applyTimeouts(device, 100)) return OpenOutcome::settingsRefused;
     DCB dcb = lineSettings(baudRate);
-    return SetCommState(port, &dcb) ? OpenOutcome::opened : OpenOutcome::settingsRefused;
+    return SetCommState(handle, &dcb) ? OpenOutcome::opened : OpenOutcome::settingsRefused;
 }
 
 void closeDevice(bool restoreSettings)
 {
-    if (port == INVALID_HANDLE_VALUE) return;
-    if (restoreSettings && haveSettingsFoundAtOpen) {
+    OpenDevice *device = openedDevice();
+    if (device == nullptr) return;
+    if (restoreSettings && device->haveSettingsFoundAtOpen) {
         // Bytes we wrote must not reach the device at the restored speed.
-        (void)PurgeComm(port, PURGE_TXABORT | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_RXCLEAR);
-        (void)SetCommState(port, &lineSettingsFoundAtOpen);
-        (void)SetCommTimeouts(port, &timeoutsFoundAtOpen);
+        (void)PurgeComm(device->handle, PURGE_TXABORT | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_RXCLEAR);
+        (void)SetCommState(device->handle, &device->lineSettingsFoundAtOpen);
+        (void)SetCommTimeouts(device->handle, &device->timeoutsFoundAtOpen);
     }
-    CloseHandle(port);
-    port = INVALID_HANDLE_VALUE;
-    haveSettingsFoundAtOpen = false;
-    appliedReadTimeoutMs = 0;
+    linkState().port.device.reset();
 }
 
-bool deviceIsOpen() { return port != INVALID_HANDLE_VALUE; }
+bool deviceIsOpen() { return openedDevice() != nullptr; }
 
 DeviceRead readDevice(uint8_t *destination, int count, int timeoutMs)
 {
     DeviceRead result;
-    if (port == INVALID_HANDLE_VALUE) {
+    OpenDevice *device = openedDevice();
+    if (device == nullptr) {
         result.state = DeviceState::gone;
         return result;
     }
     if (count <= 0) return result;
-    if (timeoutMs != appliedReadTimeoutMs && !applyTimeouts(timeoutMs)) {
+    if (timeoutMs != device->appliedReadTimeoutMs && !applyTimeouts(*device, timeoutMs)) {
         result.state = DeviceState::gone;
         return result;
     }
     DWORD received = 0;
     // A port whose device vanished fails every read (access denied, bad
     // command, operation aborted); a read that merely timed out succeeds.
-    if (!ReadFile(port, destination, static_cast<DWORD>(count), &received, nullptr)) {
+    if (!ReadFile(device->handle, destination, static_cast<DWORD>(count), &received, nullptr)) {
         result.state = DeviceState::gone;
         return result;
     }
@@ -125,7 +140,8 @@ DeviceRead readDevice(uint8_t *destination, int count, int timeoutMs)
 bool writeDevice(const uint8_t *source, int count, int timeoutMs, DeviceState &state)
 {
     state = DeviceState::working;
-    if (port == INVALID_HANDLE_VALUE) {
+    OpenDevice *device = openedDevice();
+    if (device == nullptr) {
         state = DeviceState::gone;
         return false;
     }
@@ -133,7 +149,7 @@ bool writeDevice(const uint8_t *source, int count, int timeoutMs, DeviceState &s
     int sent = 0;
     while (sent < count) {
         DWORD written = 0;
-        if (!WriteFile(port, source + sent, static_cast<DWORD>(count - sent), &written, nullptr)) {
+        if (!WriteFile(device->handle, source + sent, static_cast<DWORD>(count - sent), &written, nullptr)) {
             state = DeviceState::gone;
             return false;
         }
@@ -145,7 +161,7 @@ bool writeDevice(const uint8_t *source, int count, int timeoutMs, DeviceState &s
 
 void discardDeviceInput()
 {
-    if (port != INVALID_HANDLE_VALUE) (void)PurgeComm(port, PURGE_RXCLEAR);
+    if (OpenDevice *device = openedDevice(); device != nullptr) (void)PurgeComm(device->handle, PURGE_RXCLEAR);
 }
 
 }  // namespace trk7700::serial

@@ -1,5 +1,6 @@
 #include "serial/serial_link.h"
 
+#include "frame/link_state.h"
 #include "frame/trace.h"
 
 #include <algorithm>
@@ -8,15 +9,10 @@
 
 namespace trk7700::serial {
 
-uint8_t ioBuffer[kIoBufferSize];
-
 namespace {
 
-int readTimeoutMs = 100;
-PortStandIn *standIn = nullptr;
-bool standInOpen = false;
-bool lost = false;
-bool stragglersExpected = false;
+LinkState::Port &port() { return linkState().port; }
+PortStandIn *standIn() { return linkState().testHooks.portStandIn; }
 
 // How long the line must stay quiet before a request after an unanswered one,
 // and the most that waiting for quiet may take (a logger that streams on).
@@ -25,8 +21,8 @@ constexpr int kLongestQuietWaitMs = 2000;
 
 void noteState(DeviceState state)
 {
-    if (state == DeviceState::gone && !lost) {
-        lost = true;
+    if (state == DeviceState::gone && !port().lost) {
+        port().lost = true;
         trace::note("the port hung up");
     }
 }
@@ -47,9 +43,9 @@ OpenOutcome openPort(int comNumber, int baudRate)
 {
     closePort();
     OpenOutcome outcome = OpenOutcome::cannotOpen;
-    if (standIn != nullptr) {
-        standInOpen = standIn->accepts(comNumber);
-        outcome = standInOpen ? OpenOutcome::opened : OpenOutcome::cannotOpen;
+    if (standIn() != nullptr) {
+        port().standInOpen = standIn()->accepts(comNumber);
+        outcome = port().standInOpen ? OpenOutcome::opened : OpenOutcome::cannotOpen;
     } else {
         outcome = openDevice(comNumber, baudRate);
     }
@@ -60,44 +56,44 @@ OpenOutcome openPort(int comNumber, int baudRate)
 void closePort()
 {
     if (portIsOpen()) trace::note("close");
-    standInOpen = false;
-    lost = false;
-    stragglersExpected = false;
+    port().standInOpen = false;
+    port().lost = false;
+    port().stragglersExpected = false;
     closeDevice(false);
 }
 
 void closePortAsFound()
 {
     if (portIsOpen()) trace::note("close, line settings as found");
-    standInOpen = false;
-    lost = false;
-    stragglersExpected = false;
+    port().standInOpen = false;
+    port().lost = false;
+    port().stragglersExpected = false;
     closeDevice(true);
 }
 
-bool portIsOpen() { return deviceIsOpen() || standInOpen; }
+bool portIsOpen() { return deviceIsOpen() || port().standInOpen; }
 
 bool linkLost()
 {
-    if (standInOpen && standIn->hungUp()) lost = true;
-    return lost;
+    if (port().standInOpen && standIn()->hungUp()) port().lost = true;
+    return port().lost;
 }
 
 int readSome(uint8_t *destination, int count)
 {
-    if (standInOpen) {
+    if (port().standInOpen) {
         if (linkLost()) return 0;
-        const int got = count > 0 ? std::clamp(standIn->read(destination, count), 0, count) : 0;
+        const int got = count > 0 ? std::clamp(standIn()->read(destination, count), 0, count) : 0;
         trace::received(destination, got);
         return got;
     }
-    if (lost || count <= 0) return 0;
+    if (port().lost || count <= 0) return 0;
     if (!deviceIsOpen()) {
         // No port: nothing can come, but a caller's wait keeps its pace.
-        std::this_thread::sleep_for(std::chrono::milliseconds(readTimeoutMs));
+        std::this_thread::sleep_for(std::chrono::milliseconds(readTimeoutMilliseconds()));
         return 0;
     }
-    const DeviceRead read = readDevice(destination, count, readTimeoutMs);
+    const DeviceRead read = readDevice(destination, count, readTimeoutMilliseconds());
     trace::received(destination, read.count);
     noteState(read.state);
     return read.count;
@@ -107,35 +103,35 @@ bool writeAll(const uint8_t *source, int count)
 {
     if (count <= 0) return true;
     trace::sent(source, count);
-    if (standInOpen) return !linkLost() && standIn->write(source, count);
-    if (lost) return false;
+    if (port().standInOpen) return !linkLost() && standIn()->write(source, count);
+    if (port().lost) return false;
     DeviceState state = DeviceState::working;
-    const bool written = writeDevice(source, count, readTimeoutMs, state);
+    const bool written = writeDevice(source, count, readTimeoutMilliseconds(), state);
     noteState(state);
     return written;
 }
 
 void discardInput()
 {
-    if (standInOpen || lost) return;
+    if (port().standInOpen || port().lost) return;
     discardDeviceInput();
-    if (!stragglersExpected) return;
-    stragglersExpected = false;
+    if (!port().stragglersExpected) return;
+    port().stragglersExpected = false;
     drainUntilQuiet(kQuietAfterUnansweredMs);
 }
 
 void drainUntilQuiet(int quietMs)
 {
-    if (standInOpen || lost || !deviceIsOpen()) return;
+    if (port().standInOpen || port().lost || !deviceIsOpen()) return;
     using Clock = std::chrono::steady_clock;
     uint8_t drain[256];
     const auto giveUp = Clock::now() + std::chrono::milliseconds(kLongestQuietWaitMs);
     auto quietSince = Clock::now();
     while (Clock::now() < giveUp) {
-        const DeviceRead read = readDevice(drain, sizeof drain, std::min(readTimeoutMs, quietMs));
+        const DeviceRead read = readDevice(drain, sizeof drain, std::min(readTimeoutMilliseconds(), quietMs));
         trace::received(drain, read.count);
         noteState(read.state);
-        if (lost) return;
+        if (port().lost) return;
         const auto now = Clock::now();
         if (read.count > 0)
             quietSince = now;
@@ -144,15 +140,12 @@ void drainUntilQuiet(int quietMs)
     }
 }
 
-void expectStragglers() { stragglersExpected = true; }
+void expectStragglers() { port().stragglersExpected = true; }
 
-void setReadTimeoutForTesting(int milliseconds) { readTimeoutMs = milliseconds > 0 ? milliseconds : 100; }
-int readTimeoutMilliseconds() { return readTimeoutMs; }
-
-void setPortStandInForTesting(PortStandIn *replacement)
+int readTimeoutMilliseconds()
 {
-    standIn = replacement;
-    standInOpen = false;
+    const int set = linkState().testHooks.readTimeoutMs;
+    return set > 0 ? set : 100;
 }
 
 }  // namespace trk7700::serial

@@ -14,8 +14,8 @@
 
 namespace trk7700::serial {
 
+// The IoBuffer itself is LinkState::port.ioBuffer.
 constexpr int kIoBufferSize = 2048;
-extern uint8_t ioBuffer[kIoBufferSize];
 
 OpenOutcome openPort(int comNumber, int baudRate);
 void closePort();  // harmless when no port is open
@@ -49,14 +49,15 @@ void expectStragglers();
 // most 2 s in all, for a device that streams on).
 void drainUntilQuiet(int quietMs);
 
-// Test seam: the read time-out in milliseconds (100 unless changed).
-void setReadTimeoutForTesting(int milliseconds);
+// The read time-out in milliseconds: 100 unless a test changes it
+// (LinkState::testHooks).
 int readTimeoutMilliseconds();
 
-// Test seam: a port that lives in memory, for feeding the library any reply
-// at full speed. While one is set, openPort opens it for the COM numbers it
-// accepts (and nothing else), readSome and writeAll go to it, and a read that
-// finds nothing returns at once instead of after the read time-out.
+// Test seam (LinkState::testHooks): a port that lives in memory, for feeding
+// the library any reply at full speed. While one is set, openPort opens it for
+// the COM numbers it accepts (and nothing else), readSome and writeAll go to
+// it, and a read that finds nothing returns at once instead of after the read
+// time-out. Set it while no port is open.
 class PortStandIn {
 public:
     virtual ~PortStandIn() = default;
@@ -67,6 +68,5 @@ public:
     // True once the stand-in plays a port that hung up.
     virtual bool hungUp() { return false; }
 };
-void setPortStandInForTesting(PortStandIn *standIn);  // nullptr: devices again
 
 }  // namespace trk7700::serial

@@ -1,19 +1,16 @@
 #include "serial/tick_count.h"
 
+#include "frame/link_state.h"
 #include "serial/serial_link.h"
 #include "serial/system_clock.h"
 
 namespace trk7700::serial {
-namespace {
-SecondsSource secondsSource = nullptr;
-}
 
 int utcSecondsNow()
 {
-    return secondsSource != nullptr ? secondsSource() : systemUtcSeconds();
+    const SecondsSource source = linkState().testHooks.secondsSource;
+    return source != nullptr ? source() : systemUtcSeconds();
 }
-
-void setSecondsSourceForTesting(SecondsSource source) { secondsSource = source; }
 
 bool TickCount::expiredAfterPoll()
 {

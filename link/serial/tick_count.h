@@ -21,8 +21,7 @@ private:
 // The seconds field (0..59) of the UTC time of day.
 int utcSecondsNow();
 
-// Test seam: replaces the clock's seconds (nullptr restores the real clock).
+// Test seam (LinkState::testHooks): stands in for the clock's seconds.
 using SecondsSource = int (*)();
-void setSecondsSourceForTesting(SecondsSource source);
 
 }  // namespace trk7700::serial

@@ -2,11 +2,12 @@
 
 #include "TRK7700_DLL.h"
 #include "dumpmode/dump_mode.h"
+#include "dumpmode/image_upload.h"
+#include "frame/link_state.h"
 #include "frame/little_endian.h"
 #include "frame/step_result.h"
 #include "frame/work_folder.h"
 #include "serial/serial_link.h"
-#include "settings/image_upload.h"
 #include "settings/voice_prompts.h"
 
 #include <algorithm>
@@ -31,8 +32,8 @@ constexpr int kMinSpeedOffset = 25;
 
 bool isSet(uint32_t interval) { return interval != 0 && interval != kIntervalNotSet; }
 
-// The argument checks, in their order; 1 when all pass.
-int32_t validate(uint32_t timeInterval, uint32_t displacementInterval, uint8_t minSpeed)
+// The argument checks, in their order.
+StepResult validate(uint32_t timeInterval, uint32_t displacementInterval, uint8_t minSpeed)
 {
     if (isSet(timeInterval) && isSet(displacementInterval)) return return_setting_value_error;
     if (isSet(timeInterval) && timeInterval > kMaxTimeInterval) return return_timeInterval_over_3600second_error;
@@ -42,7 +43,7 @@ int32_t validate(uint32_t timeInterval, uint32_t displacementInterval, uint8_t m
     return kStepSucceeded;
 }
 
-int32_t uploadSettings(const SettingsRecord &record, const std::vector<uint8_t> &waveData)
+TRK7700_Result uploadSettings(const SettingsRecord &record, const std::vector<uint8_t> &waveData)
 {
     std::vector<uint8_t> image;
     try {
@@ -51,10 +52,10 @@ int32_t uploadSettings(const SettingsRecord &record, const std::vector<uint8_t> 
         return return_pc_not_enough_memory;
     }
     std::copy(waveData.begin(), waveData.end(), std::copy(record.begin(), record.end(), image.begin()));
-    switch (uploadImage(dumpmode::CMD_UPLOAD_DATA, image, xorChecksum(image.data(), image.size()))) {
-    case UploadVerdict::success: return return_setting_device_successful;
-    case UploadVerdict::checksumError: return return_device_checksum_error;
-    case UploadVerdict::noAnswer: break;
+    switch (dumpmode::uploadImage(dumpmode::CMD_UPLOAD_DATA, image, dumpmode::xorChecksum(image.data(), image.size()))) {
+    case dumpmode::UploadVerdict::success: return return_setting_device_successful;
+    case dumpmode::UploadVerdict::checksumError: return return_device_checksum_error;
+    case dumpmode::UploadVerdict::noAnswer: break;
     }
     return return_device_time_out;
 }
@@ -74,31 +75,32 @@ SettingsRecord buildSettingsRecord(uint32_t timeInterval, uint32_t displacementI
     return record;
 }
 
-int32_t settingDevice(uint32_t timeInterval, uint32_t displacementInterval, uint8_t vibration,
-                      uint8_t tag, const char *waveFolder, uint8_t minSpeed)
+TRK7700_Result settingDevice(uint32_t timeInterval, uint32_t displacementInterval, uint8_t vibration, uint8_t tag,
+                             const char *waveFolder, uint8_t minSpeed)
 {
-    if (const int32_t checked = validate(timeInterval, displacementInterval, minSpeed); checked != kStepSucceeded)
-        return checked;
+    if (const StepResult checked = validate(timeInterval, displacementInterval, minSpeed); !checked.ok())
+        return checked.failure();
     const SettingsRecord record = buildSettingsRecord(timeInterval, displacementInterval, vibration, tag, minSpeed);
 
     std::vector<uint8_t> waveData;
     {
-        const frame::SavedDirectoryGuard restoreDirectory;
-        if (!frame::enterWorkFolder(waveFolder, frame::FolderMode::folder)) return return_error_wave_file_path;
-        if (const int32_t read = readWaveData(waveData); read != kStepSucceeded) return read;
+        const frame::WorkFolder work(waveFolder, frame::FolderMode::folder);
+        if (!work.entered()) return return_error_wave_file_path;
+        if (const StepResult read = readWaveData(waveData); !read.ok()) return read.failure();
     }
     // The wave files are checked even without a logger; the logger only now.
-    if (!dumpmode::inDumpMode) return return_not_dump_mode;
+    if (!linkState().dumpMode.inDumpMode) return return_not_dump_mode;
     dumpmode::queryMemorySize();
     return uploadSettings(record, waveData);
 }
 
-int32_t readSettingValue(int32_t *timeInterval, int32_t *displacementInterval, uint8_t *vibration,
-                         uint8_t *tag, uint8_t *minSpeed)
+TRK7700_Result readSettingValue(int32_t *timeInterval, int32_t *displacementInterval, uint8_t *vibration,
+                                uint8_t *tag, uint8_t *minSpeed)
 {
-    if (!dumpmode::inDumpMode) return return_not_dump_mode;
+    if (!linkState().dumpMode.inDumpMode) return return_not_dump_mode;
     if (!dumpmode::sendCommand(dumpmode::CMD_READ_SETTINGS)) return return_device_time_out;
-    const int first = serial::readSome(serial::ioBuffer, kSettingsRecordSize);
+    uint8_t *const ioBuffer = linkState().port.ioBuffer;
+    const int first = serial::readSome(ioBuffer, kSettingsRecordSize);
     if (first <= 0) return return_device_time_out;
     // The record counts only when the end marker follows it directly; stray
     // bytes would shift every field.
@@ -107,7 +109,7 @@ int32_t readSettingValue(int32_t *timeInterval, int32_t *displacementInterval, u
     // Bytes a short record leaves out read as "not in force".
     uint8_t reply[kSettingsRecordSize];
     std::memset(reply, 0xFF, sizeof reply);
-    std::memcpy(reply, serial::ioBuffer, static_cast<size_t>(recordLength));
+    std::memcpy(reply, ioBuffer, static_cast<size_t>(recordLength));
 
     const uint32_t time = littleEndian32(reply + kTimeIntervalOffset);
     const uint32_t displacement = littleEndian32(reply + kDisplacementIntervalOffset);
@@ -122,7 +124,6 @@ int32_t readSettingValue(int32_t *timeInterval, int32_t *displacementInterval, u
     const uint8_t vibrationOut = reply[kVibrationOffset] != 0 ? 2 : 0;
     const uint8_t tagOut = reply[kTagOffset] == 0xFF ? 1 : reply[kTagOffset];
     const uint8_t minSpeedOut = reply[kMinSpeedOffset] == 0xFF ? 0 : reply[kMinSpeedOffset];
-
 
     if (timeInterval != nullptr) *timeInterval = timeOut;
     if (displacementInterval != nullptr) *displacementInterval = displacementOut;

@@ -1,6 +1,8 @@
 #pragma once
 // The logger's recording settings: one 256-byte record, written together with
 // the voice prompts and read back on its own.
+#include "TRK7700_DLL.h"
+
 #include <array>
 #include <cstdint>
 
@@ -16,10 +18,11 @@ SettingsRecord buildSettingsRecord(uint32_t timeInterval, uint32_t displacementI
                                    uint8_t tag, uint8_t minSpeed);
 
 // QZ_TRK7700_SETTING_DEVICE: validation, wave folder, wave files, then dump mode.
-int32_t settingDevice(uint32_t timeInterval, uint32_t displacementInterval, uint8_t vibration,
+[[nodiscard]] TRK7700_Result settingDevice(uint32_t timeInterval, uint32_t displacementInterval, uint8_t vibration,
                       uint8_t tag, const char *waveFolder, uint8_t minSpeed);
-// QZ_TRK7700_READ_SETTING_VALUE: the outputs are written only on success (22).
-int32_t readSettingValue(int32_t *timeInterval, int32_t *displacementInterval, uint8_t *vibration,
-                         uint8_t *tag, uint8_t *minSpeed);
+// QZ_TRK7700_READ_SETTING_VALUE: the outputs are written only on success
+// (return_read_setting_value_successful).
+[[nodiscard]] TRK7700_Result readSettingValue(int32_t *timeInterval, int32_t *displacementInterval,
+                                              uint8_t *vibration, uint8_t *tag, uint8_t *minSpeed);
 
 }  // namespace trk7700::settings

@@ -11,7 +11,7 @@
 
 namespace trk7700::settings {
 
-int32_t readWaveData(std::vector<uint8_t> &waveData)
+StepResult readWaveData(std::vector<uint8_t> &waveData)
 {
     waveData.clear();
     uint64_t total = 0;

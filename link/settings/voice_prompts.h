@@ -1,6 +1,8 @@
 #pragma once
 // The eight sound files the logger plays as prompts and beeps. Every settings
 // write sends all of them, concatenated in a fixed order, behind the record.
+#include "frame/step_result.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -17,9 +19,10 @@ inline constexpr std::array<const char *, 8> kWaveFileNames {
 inline constexpr uint64_t kWaveDataLimit = 0x20100;
 
 // Reads the eight files from the current directory, each whole and unchanged,
-// one after the other. 1 on success; 16 when a file cannot be opened or read,
-// 17 once the sizes reach the limit (later files are not opened), 5 when no
-// buffer can be had.
-int32_t readWaveData(std::vector<uint8_t> &waveData);
+// one after the other. Fails with return_uncompleted_wave_files when a file
+// cannot be opened or read, return_file_size_over_128K_bytes once the sizes
+// reach the limit (later files are not opened), return_pc_not_enough_memory
+// when no buffer can be had.
+StepResult readWaveData(std::vector<uint8_t> &waveData);
 
 }  // namespace trk7700::settings

@@ -1,7 +1,6 @@
 #include "support/device_fixture.h"
 
-#include "serial/serial_link.h"
-#include "serial/tick_count.h"
+#include "frame/link_state.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -21,9 +20,7 @@ void DeviceTest::SetUp()
 void DeviceTest::TearDown()
 {
     QZ_TRK7700_EXIT_DUMP_MODE();
-    serial::closePort();
-    serial::setReadTimeoutForTesting(100);
-    serial::setSecondsSourceForTesting(nullptr);
+    resetLinkState();
     logger.reset();
     ::unsetenv("TRK7700_PORT_DIR");
 }

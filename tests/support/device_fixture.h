@@ -1,9 +1,11 @@
 #pragma once
 // A simulated logger on COM3 of a temporary port directory, with the library
 // (linked in statically) pointed at it. Every device test starts out of dump
-// mode and leaves it again.
+// mode and leaves it again; the library's state and its test seams
+// (LinkState) are reset after each test.
 #include "TRK7700_DLL.h"
 #include "sim/simulated_logger.h"
+#include "support/result_printing.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #pragma once
-// Stand-ins for the clock's seconds, for serial::setSecondsSourceForTesting:
+// Stand-ins for the clock's seconds, for LinkState::testHooks.secondsSource:
 // every tick-count wait of the library then ends in a fraction of the time.
-// The fixture's TearDown puts the real clock back.
+// The fixture's TearDown puts the real clock back (resetLinkState).
 #include <atomic>
 #include <chrono>
 

@@ -1,5 +1,6 @@
-#include "settings/image_upload.h"
+#include "dumpmode/image_upload.h"
 
+#include "frame/link_state.h"
 #include "serial/serial_link.h"
 #include "serial/tick_count.h"
 
@@ -8,14 +9,12 @@
 #include <cstring>
 #include <thread>
 
-namespace trk7700::settings {
+namespace trk7700::dumpmode {
 namespace {
-
-using serial::ioBuffer;
 
 constexpr int kUnitSize = 15;
 static_assert(sizeof kChecksumOk == kUnitSize && sizeof kChecksumError == kUnitSize &&
-              sizeof dumpmode::kEndMarker == kUnitSize);
+              sizeof kEndMarker == kUnitSize);
 
 // The settling pause reads nothing; it only watches the clock's seconds, ten
 // times per read time-out (so every 10 ms).
@@ -24,10 +23,10 @@ std::chrono::milliseconds settlingPollInterval()
     return std::chrono::milliseconds(std::max(1, serial::readTimeoutMilliseconds() / 10));
 }
 
-PieceObserver pieceObserver = nullptr;
-
 bool sendPieces(const std::vector<uint8_t> &image)
 {
+    uint8_t *const ioBuffer = linkState().port.ioBuffer;
+    const PieceObserver pieceObserver = linkState().testHooks.pieceObserver;
     for (size_t offset = 0; offset < image.size(); offset += kUploadPieceSize) {
         const int size = static_cast<int>(std::min<size_t>(kUploadPieceSize, image.size() - offset));
         std::memcpy(ioBuffer, image.data() + offset, static_cast<size_t>(size));
@@ -39,7 +38,7 @@ bool sendPieces(const std::vector<uint8_t> &image)
     return true;
 }
 
-bool unitIs(const char *text) { return std::memcmp(ioBuffer, text, kUnitSize) == 0; }
+bool unitIs(const char *text) { return std::memcmp(linkState().port.ioBuffer, text, kUnitSize) == 0; }
 
 }  // namespace
 
@@ -50,20 +49,21 @@ uint8_t xorChecksum(const uint8_t *bytes, size_t count)
     return x;
 }
 
-UploadVerdict uploadImage(dumpmode::Command header, const std::vector<uint8_t> &image, uint8_t checksum,
+UploadVerdict uploadImage(Command header, const std::vector<uint8_t> &image, uint8_t checksum,
                           AfterEndMarker after)
 {
-    if (!dumpmode::sendCommand(header, static_cast<uint32_t>(image.size()), checksum) || !sendPieces(image))
+    if (!sendCommand(header, static_cast<uint32_t>(image.size()), checksum) || !sendPieces(image))
         return UploadVerdict::noAnswer;
 
     serial::TickCount ticks(kVerdictTickLimit);
     bool checksumErrorSeen = false;
+    uint8_t *const ioBuffer = linkState().port.ioBuffer;
     for (;;) {
         // A short read must not be completed into a unit by bytes of an earlier one.
         std::memset(ioBuffer, 0xFF, kUnitSize);
         if (serial::readSome(ioBuffer, kUnitSize) > 0) {
             if (unitIs(kChecksumError)) checksumErrorSeen = true;
-            if (unitIs(dumpmode::kEndMarker)) {
+            if (unitIs(kEndMarker)) {
                 if (checksumErrorSeen) return UploadVerdict::checksumError;
                 if (after == AfterEndMarker::settle) {
                     while (!ticks.expiredAfterPoll()) std::this_thread::sleep_for(settlingPollInterval());
@@ -75,6 +75,4 @@ UploadVerdict uploadImage(dumpmode::Command header, const std::vector<uint8_t> &
     }
 }
 
-void setPieceObserverForTesting(PieceObserver observer) { pieceObserver = observer; }
-
-}  // namespace trk7700::settings
+}  // namespace trk7700::dumpmode

@@ -9,10 +9,11 @@
 #include <cstdint>
 #include <vector>
 
-namespace trk7700::settings {
+namespace trk7700::dumpmode {
 
 inline constexpr int kUploadPieceSize = 64;
 inline constexpr int kVerdictTickLimit = 5;
+// The logger's verdict texts, as it sends them.
 inline constexpr char kChecksumOk[] = "Checksum    OK";     // 15 with NUL; changes nothing
 inline constexpr char kChecksumError[] = "Checksum Error";   // 15 with NUL
 
@@ -31,12 +32,11 @@ enum class AfterEndMarker {
 // Exclusive-or of count bytes, starting from 0.
 uint8_t xorChecksum(const uint8_t *bytes, size_t count);
 
-UploadVerdict uploadImage(dumpmode::Command header, const std::vector<uint8_t> &image, uint8_t checksum,
+UploadVerdict uploadImage(Command header, const std::vector<uint8_t> &image, uint8_t checksum,
                           AfterEndMarker after = AfterEndMarker::finish);
 
-// Test seam: sees the size of every piece of an upload as it is written
-// (nullptr: nobody watches).
+// Test seam (LinkState::testHooks): sees the size of every piece of an upload
+// as it is written.
 using PieceObserver = void (*)(int size);
-void setPieceObserverForTesting(PieceObserver observer);
 
-}  // namespace trk7700::settings
+}  // namespace trk7700::dumpmode
