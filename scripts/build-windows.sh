@@ -26,7 +26,9 @@ if [ ${#missing[@]} -ne 0 ]; then
 fi
 
 jobs=${TRK_JOBS:-$(nproc)}
-for bits in "${@:-32 64}"; do
+sizes=("$@")
+[ ${#sizes[@]} -eq 0 ] && sizes=(32 64)
+for bits in "${sizes[@]}"; do
   case $bits in
     32) toolchain=cmake/mingw-i686.cmake ;;
     64) toolchain=cmake/mingw-x86_64.cmake ;;
