@@ -12,6 +12,7 @@ packages=(
   libz-mingw-w64-dev  # zlib for trk7700.exe (scripts/build-windows.sh)
   libcli11-dev
   dpkg-dev lintian
+  clang-format  # the house style (scripts/format.sh)
 )
 
 missing=()

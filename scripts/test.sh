@@ -28,6 +28,8 @@ run_suite() {
   )
 }
 
+echo "== house style (clang-format) =="
+scripts/format.sh --check
 echo "== plain build =="
 # Configured for /usr with the package settings, so that packaging it after
 # the tests rebuilds nothing.
