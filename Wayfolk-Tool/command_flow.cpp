@@ -61,7 +61,8 @@ void CommandFlow::post(const QString &status, std::function<void()> onWorker, st
         workerContext_,
         [this, onWorker = std::move(onWorker), onWindow = std::move(onWindow)] {
             onWorker();
-            QMetaObject::invokeMethod(this, [this, onWindow] { callReturned(onWindow); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, onWindow] { callReturned(onWindow); }, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
 }

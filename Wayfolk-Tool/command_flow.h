@@ -46,8 +46,8 @@ public:
     // is told through bindingFailed before `then` gets the result, whose code
     // (0) then matches no result the handlers know.
     template <typename Result>
-    void call(const QString &status, std::function<Result(Binding &)> work,
-              std::function<void(const Result &)> then, std::function<void()> whileRunning = {});
+    void call(const QString &status, std::function<Result(Binding &)> work, std::function<void(const Result &)> then,
+              std::function<void()> whileRunning = {});
 
     // Closing: no further command starts and the running one makes no further
     // calls (unless it asked to finish); once it is over, `last` runs as the

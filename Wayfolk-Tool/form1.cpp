@@ -29,11 +29,8 @@ constexpr int kListedPorts = 37;
 }  // namespace
 
 Form1::Form1(trk7700::client::LibraryBinding &library, UserDialogs &dialogs, QWidget *parent)
-    : QWidget(parent),
-      dialogs_(dialogs),
-      detachedLauncher_(std::make_unique<trk7700::client::DetachedLauncher>()),
-      launcher_(detachedLauncher_.get()),
-      flow_(new CommandFlow(library, this))
+    : QWidget(parent), dialogs_(dialogs), detachedLauncher_(std::make_unique<trk7700::client::DetachedLauncher>()),
+      launcher_(detachedLauncher_.get()), flow_(new CommandFlow(library, this))
 {
     buildControls();
     connect(flow_, &CommandFlow::statusChanged, statusLine_, &StatusLine::setText);
@@ -58,7 +55,8 @@ bool Form1::commandRunning() const { return flow_->running(); }
 
 void Form1::setCommandAction(QPushButton *button, std::function<void()> action)
 {
-    if (!commandActions_.contains(button)) connect(button, &QPushButton::clicked, this, [this, button] { runCommand(button); });
+    if (!commandActions_.contains(button))
+        connect(button, &QPushButton::clicked, this, [this, button] { runCommand(button); });
     commandActions_.insert(button, std::move(action));
 }
 
@@ -120,8 +118,8 @@ void Form1::nameFocusedHiddenButton(QWidget *now)
 {
     const QPushButton *underPhoto[] = {Command3, Command6, Command7, Command9, Command12};
     const auto *focused = qobject_cast<QPushButton *>(now);
-    const bool hidden = focused != nullptr && std::find(std::begin(underPhoto), std::end(underPhoto), focused) !=
-                                                  std::end(underPhoto);
+    const bool hidden =
+        focused != nullptr && std::find(std::begin(underPhoto), std::end(underPhoto), focused) != std::end(underPhoto);
     if (hidden) {
         focusWords_ = QStringLiteral("Tastaturfokus: „%1“ (unter dem Foto), die Leertaste drückt die Taste.")
                           .arg(focused->text());
@@ -135,8 +133,8 @@ void Form1::nameFocusedHiddenButton(QWidget *now)
 void Form1::setOffered(QLabel *label, bool offered)
 {
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, offered ? QApplication::palette().color(QPalette::WindowText)
-                                                   : QColor(128, 128, 128));
+    palette.setColor(QPalette::WindowText,
+                     offered ? QApplication::palette().color(QPalette::WindowText) : QColor(128, 128, 128));
     label->setPalette(palette);
 }
 
@@ -195,10 +193,10 @@ void Form1::closeEvent(QCloseEvent *event)
     }
     event->ignore();
     if (flow_->running() && !flow_->closing())
-        statusLine_->setNote(readoutRunning_
-                                 ? QStringLiteral("Das Fenster schließt sich, sobald der Download beendet und "
-                                                  "umgewandelt ist.")
-                                 : QStringLiteral("Das Fenster schließt sich, sobald der laufende Befehl beendet ist."));
+        statusLine_->setNote(
+            readoutRunning_ ? QStringLiteral("Das Fenster schließt sich, sobald der Download beendet und "
+                                             "umgewandelt ist.")
+                            : QStringLiteral("Das Fenster schließt sich, sobald der laufende Befehl beendet ist."));
     flow_->close([this] { Form_Unload(); });
 }
 

@@ -77,8 +77,8 @@ public:
     CaptionLabel *Label31, *Label32, *Label33, *Label34, *Label35, *Label36;
     // Picture boxes: the device photo and the two hidden button faces
     QLabel *Picture1, *Picture3, *Picture4;
-    QLabel *Label1, *Label2, *Label9, *Label15, *Label16, *Label17, *Label18, *Label19, *Label20, *Label21,
-        *Label22, *Label23, *Label24, *Label25, *Label26, *Label27, *Label28, *Label29, *Label30;
+    QLabel *Label1, *Label2, *Label9, *Label15, *Label16, *Label17, *Label18, *Label19, *Label20, *Label21, *Label22,
+        *Label23, *Label24, *Label25, *Label26, *Label27, *Label28, *Label29, *Label30;
     QLineEdit *Text1, *Text2, *Text3, *Text4;
     QRadioButton *Option4, *Option5;
     QPushButton *Command1, *Command2, *Command3, *Command4, *Command5, *Command6, *Command7, *Command8, *Command9,
@@ -113,24 +113,23 @@ private:
     static void setOffered(QLabel *label, bool offered);
 
     // Commands. Those that the connect commands run take what follows them.
-    void Command1_Click();                  // "Verbinden"
-    void Command11_Click();                 // "Automatisch Verbinden"
-    void Command3_Click();                  // "Exit Dump Mode"
-    void Command2_Click(Then then = {});    // device information
-    void Command10_Click(Then then = {});   // settings read-back
-    void Command6_Click();                  // "Upgrade Firmware"
-    void Command7_Click();                  // "Read Bin File FW  Version"
-    void Command9_Click();                  // "Read DLL Version"
-    void Command12_Click();                 // "Read GPS UTC Time"
-    void Command13_Click();                 // "Durchsuchen"
-    void Command5_Click();                  // "LOG Auslesen"
+    void Command1_Click();                                             // "Verbinden"
+    void Command11_Click();                                            // "Automatisch Verbinden"
+    void Command3_Click();                                             // "Exit Dump Mode"
+    void Command2_Click(Then then = {});                               // device information
+    void Command10_Click(Then then = {});                              // settings read-back
+    void Command6_Click();                                             // "Upgrade Firmware"
+    void Command7_Click();                                             // "Read Bin File FW  Version"
+    void Command9_Click();                                             // "Read DLL Version"
+    void Command12_Click();                                            // "Read GPS UTC Time"
+    void Command13_Click();                                            // "Durchsuchen"
+    void Command5_Click();                                             // "LOG Auslesen"
     void Command14_Click(const trk7700::client::ReadoutFiles &files);  // conversion step of a readout
-    void Command4_Click();                  // "Daten im Wayfolk löschen"
-    void Command8_Click();                  // "Einstellungen speichern"
+    void Command4_Click();                                             // "Daten im Wayfolk löschen"
+    void Command8_Click();                                             // "Einstellungen speichern"
     // The files of a readout from the folder field, Check7 and the stamp in Label29.
     trk7700::client::ReadoutFiles readoutFilesNow() const;
-    void conversionDone(const trk7700::client::ReadoutFiles &files,
-                        const trk7700::client::ConversionOutcome &outcome);
+    void conversionDone(const trk7700::client::ReadoutFiles &files, const trk7700::client::ConversionOutcome &outcome);
     void startGpsBabel(const trk7700::client::ReadoutFiles &files);
     // For a call of unknown length: a busy bar, and the status text with the
     // time elapsed since now, refreshed while the call runs.

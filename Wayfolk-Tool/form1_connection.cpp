@@ -104,8 +104,7 @@ void Form1::Command1_Click()
                     });
                 });
                 break;
-            default:
-                break;
+            default: break;
             }
         });
 }
@@ -134,9 +133,7 @@ void Form1::Command11_Click()
                 message(QStringLiteral("Kann Com Port nicht öffnen !"));
                 statusLine_->setText(connected_ ? alreadyConnectedWords() : search.portFailure);
                 break;
-            case return_into_dump_mode_fail:
-                message(QStringLiteral("Auslese Modus gesperrt !"));
-                break;
+            case return_into_dump_mode_fail: message(QStringLiteral("Auslese Modus gesperrt !")); break;
             case return_into_dump_mode_successful:
                 beginConnection();
                 Label19->setText(QStringLiteral("Verbunden mit COM  = %1").arg(search.foundPort));
@@ -153,8 +150,7 @@ void Form1::Command11_Click()
                     });
                 });
                 break;
-            default:
-                break;
+            default: break;
             }
         });
 }

@@ -29,8 +29,8 @@ int pixels(int twips) { return static_cast<int>(std::lround(twips / 15.0)); }
 QFont windowFont()
 {
     QFont font;
-    font.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Tahoma"),
-                      QStringLiteral("Nimbus Sans"), QStringLiteral("Liberation Sans")});
+    font.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Tahoma"), QStringLiteral("Nimbus Sans"),
+                      QStringLiteral("Liberation Sans")});
     font.setPixelSize(10);
     return font;
 }
@@ -39,7 +39,8 @@ QFont windowFont()
 QFont folderFieldFont()
 {
     QFont font;
-    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
+    font.setFamilies(
+        {QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
     font.setPointSizeF(8.25);
     return font;
 }
@@ -78,8 +79,8 @@ Control *Form1::place(const char *name, QWidget *container, int left, int top, i
 }
 
 void Form1::makePictureButton(PictureButton *&picture, const char *pictureName, CaptionLabel *&label,
-                              const char *labelName, const char *word, int left, int top, int tabIndex,
-                              int labelLeft, int labelWidth)
+                              const char *labelName, const char *word, int left, int top, int tabIndex, int labelLeft,
+                              int labelWidth)
 {
     picture = place<PictureButton>(pictureName, this, left, top, 1305, 360, tabIndex, releasedFace_, pressedFace_);
     picture->setFocusPolicy(Qt::NoFocus);
@@ -101,7 +102,8 @@ void Form1::buildControls()
 
     // In the order of the control table: earlier controls lie above later ones.
     Frame4 = place<QGroupBox>("Frame4", this, 2280, 2760, 1815, 2415, 76, QStringLiteral("Extras"));
-    Check8 = place<WrappedCheckBox>("Check8", Frame4, 120, 960, 1575, 615, 78, QStringLiteral("Je Markierung extra Datei"));
+    Check8 =
+        place<WrappedCheckBox>("Check8", Frame4, 120, 960, 1575, 615, 78, QStringLiteral("Je Markierung extra Datei"));
     Check7 = place<WrappedCheckBox>("Check7", Frame4, 120, 240, 1575, 735, 77,
                                     QStringLiteral("Datum an Dateinamen anhängen"));
     makePictureButton(Picture9, "Picture9", Label36, "Label36", "Wayfolk leeren", 1560, 2280, 74);
@@ -144,13 +146,15 @@ void Form1::buildControls()
     Command11 = place<QPushButton>("Command11", this, 3120, 540, 975, 195, 26, QStringLiteral("Automatisch Verbinden"));
     Command10 = place<QPushButton>("Command10", this, 7200, 0, 1695, 495, 10, QStringLiteral("Einstellungen auslesen"));
     Command8 = place<QPushButton>("Command8", this, 7800, 5280, 975, 255, 8, QStringLiteral("Einstellungen speichern"));
-    Command4 = place<QPushButton>("Command4", this, 1560, 2280, 855, 255, 5, QStringLiteral("Daten im Wayfolk löschen"));
+    Command4 =
+        place<QPushButton>("Command4", this, 1560, 2280, 855, 255, 5, QStringLiteral("Daten im Wayfolk löschen"));
     Combo1 = place<QComboBox>("Combo1", this, 120, 480, 1455, 315, 4);
     Command5 = place<QPushButton>("Command5", this, 120, 2280, 1095, 255, 3, QStringLiteral("LOG Auslesen"));
     Command2 = place<QPushButton>("Command2", this, 5160, 0, 1575, 735, 1, QStringLiteral("Read Device Information"));
     Command1 = place<QPushButton>("Command1", this, 1680, 480, 1095, 255, 0, QStringLiteral("Verbinden"));
     Picture1 = place<QLabel>("Picture1", this, 5160, 0, 3765, 2430, 33);
-    Command7 = place<QPushButton>("Command7", this, 5760, 1440, 2535, 495, 7, QStringLiteral("Read Bin File FW  Version"));
+    Command7 =
+        place<QPushButton>("Command7", this, 5760, 1440, 2535, 495, 7, QStringLiteral("Read Bin File FW  Version"));
     Command6 = place<QPushButton>("Command6", this, 5640, 1440, 2535, 495, 6, QStringLiteral("Upgrade Firmware"));
     Command12 = place<QPushButton>("Command12", this, 5400, 1440, 2535, 495, 27, QStringLiteral("Read GPS UTC Time"));
     Command9 = place<QPushButton>("Command9", this, 6000, 1200, 2415, 495, 9, QStringLiteral("Read DLL Version"));
@@ -170,7 +174,8 @@ void Form1::buildControls()
     makeGreyChecked(Check5);
     makeGreyChecked(Check6);
     for (QPushButton *button : {Command5, Command4, Command8, Command13}) button->setEnabled(false);
-    for (QWidget *hidden : std::initializer_list<QWidget *> {Picture3, Picture4, Command14, Command10, Command2, Label29})
+    for (QWidget *hidden :
+         std::initializer_list<QWidget *>{Picture3, Picture4, Command14, Command10, Command2, Label29})
         hidden->hide();
     Picture1->setPixmap(QPixmap(QStringLiteral(":/images/device_photo.jpg")));
     Picture3->setPixmap(pressedFace_);

@@ -41,10 +41,8 @@ bool isImageCheckFailure(int32_t result)
     case return_can_not_open_bin_file:
     case return_bin_file_size_error:
     case return_not_correct_bin_file:
-    case return_bin_file_checksum_error:
-        return true;
-    default:
-        return false;
+    case return_bin_file_checksum_error: return true;
+    default: return false;
     }
 }
 
@@ -85,7 +83,8 @@ void Form1::Command2_Click(Then then)
             switch (result) {
             case return_read_device_information_successful:
                 // The logger's serial number is an unsigned 32-bit value.
-                Label16->setText(QStringLiteral("Seriennummer = %1").arg(static_cast<uint32_t>(information.serialNumber)));
+                Label16->setText(
+                    QStringLiteral("Seriennummer = %1").arg(static_cast<uint32_t>(information.serialNumber)));
                 Label15->setText(QStringLiteral("FW Ver = ") + information.firmwareVersion);
                 loggerFirmwareVersion_ = information.firmwareVersion;
                 break;
@@ -96,8 +95,9 @@ void Form1::Command2_Click(Then then)
                 break;
             default:
                 if (information.call.made())
-                    words = resultWords(result, QStringLiteral("Die Geräteinformation kam nicht ganz an; Seriennummer und "
-                                                               "Firmware-Version sind unbekannt."));
+                    words =
+                        resultWords(result, QStringLiteral("Die Geräteinformation kam nicht ganz an; Seriennummer und "
+                                                           "Firmware-Version sind unbekannt."));
                 break;
             }
             // While connecting, the settings read follows and settles the connection.
@@ -232,8 +232,8 @@ void Form1::Command12_Click()
         QStringLiteral("Lese GPS-Zeit..."),
         [](Binding &library) {
             GpsTime time;
-            time.call = library.readGpsUtcTimeDate(time.hour, time.minute, time.second, time.year, time.month,
-                                                   time.day);
+            time.call =
+                library.readGpsUtcTimeDate(time.hour, time.minute, time.second, time.year, time.month, time.day);
             return time;
         },
         [this](const GpsTime &time) {
@@ -244,12 +244,12 @@ void Form1::Command12_Click()
                 message(resultMessage(result));
                 // As received, without leading zeros or range checks.
                 Label20->setText(QStringLiteral(" GPS UTC Time = %1:%2:%3,   %4,%5,%6")
-                                     .arg(int {time.hour})
-                                     .arg(int {time.minute})
-                                     .arg(int {time.second})
-                                     .arg(int {time.day})
-                                     .arg(int {time.month})
-                                     .arg(int {time.year}));
+                                     .arg(int{time.hour})
+                                     .arg(int{time.minute})
+                                     .arg(int{time.second})
+                                     .arg(int{time.day})
+                                     .arg(int{time.month})
+                                     .arg(int{time.year}));
                 // The label lies under the photo.
                 words = Label20->text().trimmed() + QStringLiteral(" (Stunde:Minute:Sekunde, Tag,Monat,Jahr)");
                 break;

@@ -133,9 +133,7 @@ void Form1::placeReadout(const ReadoutFiles &files)
 {
     std::string error;
     switch (trk7700::client::placeStagedTrackText(files, error)) {
-    case trk7700::client::StagedTextOutcome::placed:
-        Command14_Click(files);
-        return;
+    case trk7700::client::StagedTextOutcome::placed: Command14_Click(files); return;
     case trk7700::client::StagedTextOutcome::emptyKeptEarlier: {
         readoutClock_.invalidate();
         readoutSinceConnect_ = connected_;
@@ -246,8 +244,9 @@ void Form1::eraseAfterQuestion()
             case return_device_time_out: message(QStringLiteral("Wayfolk Antwortet nicht")); break;
             default:
                 if (call.made())
-                    words = resultWords(call.result, QStringLiteral("Ob die Daten im Wayfolk gelöscht wurden, ist "
-                                                                    "unklar. Bitte neu verbinden und das Log auslesen."));
+                    words =
+                        resultWords(call.result, QStringLiteral("Ob die Daten im Wayfolk gelöscht wurden, ist "
+                                                                "unklar. Bitte neu verbinden und das Log auslesen."));
                 break;
             }
             finishDeviceCommand(call.result, words);

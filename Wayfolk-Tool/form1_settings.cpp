@@ -38,10 +38,8 @@ bool isToldByName(int32_t result)
     case return_pc_not_enough_memory:
     case return_uncompleted_wave_files:
     case return_file_size_over_128K_bytes:
-    case return_not_dump_mode:
-        return true;
-    default:
-        return false;
+    case return_not_dump_mode: return true;
+    default: return false;
     }
 }
 
@@ -90,9 +88,7 @@ void Form1::Command10_Click(Then then)
                 break;
             }
             case return_not_dump_mode:
-            case return_device_time_out:
-                message(QStringLiteral("Nicht verbunden"));
-                break;
+            case return_device_time_out: message(QStringLiteral("Nicht verbunden")); break;
             default:
                 if (values.call.made())
                     statusLine_->setText(resultWords(values.call.result,
@@ -172,8 +168,9 @@ void Form1::Command8_Click()
                                                            "nicht gespeichert. Bitte die Verbindung prüfen und erneut "
                                                            "speichern."));
             else if (result == return_device_checksum_error)
-                words = resultWords(result, QStringLiteral("Der Logger hat die Einstellungen wegen eines "
-                                                           "Prüfsummenfehlers nicht übernommen. Bitte erneut speichern."));
+                words =
+                    resultWords(result, QStringLiteral("Der Logger hat die Einstellungen wegen eines "
+                                                       "Prüfsummenfehlers nicht übernommen. Bitte erneut speichern."));
             else if (call.made())
                 words = resultWords(result, QStringLiteral("Ob die Einstellungen gespeichert wurden, ist unklar. Bitte "
                                                            "neu verbinden: die Seite zeigt dann, was der Logger hat."));

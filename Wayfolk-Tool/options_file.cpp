@@ -10,7 +10,7 @@ namespace wayfolk {
 namespace {
 
 // The file's numbers: 0 unchecked, 1 checked, 2 grey.
-constexpr std::array<Qt::CheckState, 3> kStateOfNumber {Qt::Unchecked, Qt::Checked, Qt::PartiallyChecked};
+constexpr std::array<Qt::CheckState, 3> kStateOfNumber{Qt::Unchecked, Qt::Checked, Qt::PartiallyChecked};
 
 int numberOfState(Qt::CheckState state)
 {

@@ -71,8 +71,7 @@ private:
     QString full_;
 };
 
-StatusLine::StatusLine(QWidget *parent)
-    : QWidget(parent), label_(new StatusText(this)), bar_(new QProgressBar(this))
+StatusLine::StatusLine(QWidget *parent) : QWidget(parent), label_(new StatusText(this)), bar_(new QProgressBar(this))
 {
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

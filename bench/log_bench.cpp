@@ -78,10 +78,9 @@ bool inFolder(const fs::path &folder, const std::function<bool()> &step)
 
 void usage(FILE *out)
 {
-    std::fprintf(out,
-                 "Usage: trk7700-bench-log [--runs N] [--long]\n"
-                 "  --runs N  repetitions of each unpaced measurement (default 5)\n"
-                 "  --long    also a download paced at 115200 baud (about 6 minutes)\n");
+    std::fprintf(out, "Usage: trk7700-bench-log [--runs N] [--long]\n"
+                      "  --runs N  repetitions of each unpaced measurement (default 5)\n"
+                      "  --long    also a download paced at 115200 baud (about 6 minutes)\n");
 }
 
 }  // namespace
@@ -92,8 +91,10 @@ int main(int argc, char **argv)
     bool longMode = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--long") longMode = true;
-        else if (arg == "--runs" && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
+        if (arg == "--long")
+            longMode = true;
+        else if (arg == "--runs" && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
         else if (arg == "--help" || arg == "-h") {
             usage(stdout);
             return 0;
@@ -143,8 +144,8 @@ int main(int argc, char **argv)
             secondsOf([&] { return QZ_TRK7700_DUMP_DB(kCom, path.c_str()) == return_dump_db_successful; }, ok));
     }
 
-    std::printf("Log readout of a full log: %zu records, %zu bytes, over a pseudo-terminal\n",
-                log::kRecordCount, log::kLogImageSize);
+    std::printf("Log readout of a full log: %zu records, %zu bytes, over a pseudo-terminal\n", log::kRecordCount,
+                log::kLogImageSize);
     std::printf("Machine: %s; %d runs each\n\n", machine().c_str(), runs);
     std::printf("| %-38s | %11s | %11s | %-10s |\n", "step", "best", "median", "goal");
     std::printf("|%s|%s|%s|%s|\n", std::string(40, '-').c_str(), std::string(13, '-').c_str(),

@@ -6,7 +6,7 @@
 
 namespace trk7700::cli {
 
-// "12 return_device_time_out: The logger stopped answering. ..." 
+// "12 return_device_time_out: The logger stopped answering. ..."
 std::string explainFailure(int32_t result);
 
 }  // namespace trk7700::cli

@@ -69,7 +69,8 @@ int convert(RunContext &context, const ConvertOptions &options)
     const std::string folder = fs::absolute(options.folder).lexically_normal().string();
     std::error_code ec;
     fs::create_directories(folder, ec);
-    if (ec || !fs::is_directory(folder)) return context.fail("cannot create the folder " + folder + ": " + ec.message());
+    if (ec || !fs::is_directory(folder))
+        return context.fail("cannot create the folder " + folder + ": " + ec.message());
     const auto files = client::readoutFiles(folder, options.exports.dateInName ? client::makeDateStampNow() : "");
     registerScratch(files);
     const std::string staged = client::stagedTrackText(files);
@@ -80,7 +81,7 @@ int convert(RunContext &context, const ConvertOptions &options)
     if (!isFile) {
         if (client::historyEntryPath(options.input).empty())
             return context.fail(options.input + " is neither a file nor an entry of the readout history (see "
-                                "trk7700 history).");
+                                                "trk7700 history).");
         if (!client::restoreFromHistory(options.input, staged, error)) return context.fail(error);
     } else if (startsWith(source, log::kGgaHeaderLine)) {
         fs::copy_file(source, staged, fs::copy_options::overwrite_existing, ec);
@@ -127,7 +128,9 @@ void addConvertCommand(CLI::App &app, RunContext &context, CommandRunner &chosen
         "convert", "make the files of a readout again without the logger, exactly as a readout would: from a saved "
                    "Wayfolk.txt, a raw DB.sr that a failed readout left, or an entry of the readout history");
     auto options = std::make_shared<ConvertOptions>();
-    command->add_option("FILE", options->input, "the track text, the raw log, or a history entry like 12345/2026-12-10T12-00-00Z")
+    command
+        ->add_option("FILE", options->input,
+                     "the track text, the raw log, or a history entry like 12345/2026-12-10T12-00-00Z")
         ->required();
     command->add_option("DIR", options->folder, "the target folder, made when missing")->required();
     addExportOptions(*command, options->exports);

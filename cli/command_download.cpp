@@ -69,8 +69,7 @@ bool keepInHistory(RunContext &context, Connection &connection, const std::strin
     return true;
 }
 
-int eraseAfterReadout(RunContext &context, Connection &connection, size_t records, const std::string &folder,
-                      bool yes)
+int eraseAfterReadout(RunContext &context, Connection &connection, size_t records, const std::string &folder, bool yes)
 {
     if (records == 0) {
         std::printf("The logger holds no records, so there was nothing to erase; it was left as it is.\n");
@@ -147,11 +146,10 @@ int download(RunContext &context, const DownloadOptions &options)
     case client::StagedTextOutcome::placed: break;
     }
 
-    const ExportResult exported =
-        exportReadout(context, files, options.exports,
-                      "The track text of this readout is complete." +
-                          std::string(options.erase ? " Nothing was erased." : ""),
-                      notErased);
+    const ExportResult exported = exportReadout(context, files, options.exports,
+                                                "The track text of this readout is complete." +
+                                                    std::string(options.erase ? " Nothing was erased." : ""),
+                                                notErased);
     if (!exported.converted) return exported.exitCode;
 
     // Every complete readout is kept in the history, before any erase.
@@ -164,7 +162,8 @@ int download(RunContext &context, const DownloadOptions &options)
         if (!kept && exported.records > 0)
             return context.fail("the readout could not be kept in the history, so nothing was erased; the files in " +
                                 folder + " are complete.");
-        if (exitCode != kExitOk) context.note("The track text and the NMEA file are complete, so the erase goes ahead.");
+        if (exitCode != kExitOk)
+            context.note("The track text and the NMEA file are complete, so the erase goes ahead.");
         const int erased = eraseAfterReadout(context, connection, exported.records, folder, options.yes);
         if (erased != kExitOk) exitCode = erased;
     }
@@ -186,9 +185,10 @@ void addDownloadCommand(CLI::App &app, RunContext &context, CommandRunner &chose
         ->capture_default_str()
         ->default_str("~/Wayfolk");
     addExportOptions(*command, options->exports);
-    CLI::Option *eraseOption = command->add_flag("--erase", options->erase,
-                      "erase the logger afterwards, only when the readout is complete and its track text and NMEA "
-                      "file are written (asks first)");
+    CLI::Option *eraseOption =
+        command->add_flag("--erase", options->erase,
+                          "erase the logger afterwards, only when the readout is complete and its track text and NMEA "
+                          "file are written (asks first)");
     command->add_flag("-y,--yes", options->yes, "with --erase: erase without asking (needed when no one can answer)")
         ->needs(eraseOption);
     addPortOption(*command, context);

@@ -28,7 +28,8 @@ int erase(RunContext &context, const EraseOptions &options)
                                           "The erase was broken off: the log may be partly erased.");
     progress->finish("");
     if (!context.callMade(call)) return kExitFailed;
-    if (call.result != return_erase_db_successful) return context.fail("the erase failed: " + explainFailure(call.result));
+    if (call.result != return_erase_db_successful)
+        return context.fail("the erase failed: " + explainFailure(call.result));
     std::printf("The logger's log memory is erased.\n");
     return kExitOk;
 }
@@ -42,7 +43,8 @@ void addEraseCommand(CLI::App &app, RunContext &context, CommandRunner &chosen)
     command->add_flag("-y,--yes", options->yes, "erase without asking (needed when no one can answer)");
     addPortOption(*command, context);
     addQuietOption(*command, context);
-    command->callback([&chosen, &context, options] { chosen = [&context, options] { return erase(context, *options); }; });
+    command->callback(
+        [&chosen, &context, options] { chosen = [&context, options] { return erase(context, *options); }; });
 }
 
 }  // namespace trk7700::cli

@@ -69,7 +69,8 @@ int upgrade(RunContext &context, const FirmwareOptions &options)
     const std::string question = "Replace firmware " + oldVersion + " on the logger (serial number " +
                                  std::to_string(static_cast<uint32_t>(serial)) + ") with " + newVersion + " from " +
                                  folder + kImageName + "?";
-    if (options.yes) context.note(question + " (--yes)");
+    if (options.yes)
+        context.note(question + " (--yes)");
     else if (!context.ask(question)) {
         std::fprintf(stderr, "Nothing sent; the logger keeps firmware %s.\n", oldVersion.c_str());
         return kExitFailed;
@@ -96,8 +97,8 @@ void addFirmwareCommand(CLI::App &app, RunContext &context, CommandRunner &chose
     command->require_subcommand(1);
     auto options = std::make_shared<FirmwareOptions>();
 
-    CLI::App *version = command->add_subcommand(
-        "version", std::string("the firmware version of the image ") + kImageName + " in DIR (no logger needed)");
+    CLI::App *version = command->add_subcommand("version", std::string("the firmware version of the image ") +
+                                                               kImageName + " in DIR (no logger needed)");
     version->add_option("DIR", options->folder, "the folder that holds the image")->required();
     addPortOption(*version, context);  // accepted anywhere, though no logger is needed
     addQuietOption(*version, context);

@@ -12,12 +12,14 @@ std::string jsonString(const std::string &text)
 {
     std::string json = "\"";
     for (unsigned char c : text) {
-        if (c == '"' || c == '\\') json += std::string("\\") + static_cast<char>(c);
+        if (c == '"' || c == '\\')
+            json += std::string("\\") + static_cast<char>(c);
         else if (c < 0x20) {
             char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
             json += escaped;
-        } else json += static_cast<char>(c);
+        } else
+            json += static_cast<char>(c);
     }
     return json + "\"";
 }
@@ -57,13 +59,11 @@ int info(RunContext &context, const InfoOptions &options)
 
     if (options.json) {
         char time[32] = "null";
-        if (timeRead)
-            std::snprintf(time, sizeof time, "\"20%02u-%02u-%02uT%02u:%02u:%02uZ\"", y, mo, d, h, m, s);
+        if (timeRead) std::snprintf(time, sizeof time, "\"20%02u-%02u-%02uT%02u:%02u:%02uZ\"", y, mo, d, h, m, s);
         std::printf("{\"port\": %d, \"serial_number\": %s, \"firmware_version\": %s, \"gps_utc_time\": %s, "
                     "\"library_version\": %s}\n",
                     connection.comPort(), serial ? std::to_string(*serial).c_str() : "null",
-                    serial ? jsonString(firmwareVersion).c_str() : "null", time,
-                    jsonString(dllVersion.text()).c_str());
+                    serial ? jsonString(firmwareVersion).c_str() : "null", time, jsonString(dllVersion.text()).c_str());
         return exitCode;
     }
     if (serial) {
@@ -88,7 +88,8 @@ void addInfoCommand(CLI::App &app, RunContext &context, CommandRunner &chosen)
                       "(ISO 8601, or null while the receiver has no time), library_version");
     addPortOption(*command, context);
     addQuietOption(*command, context);
-    command->callback([&chosen, &context, options] { chosen = [&context, options] { return info(context, *options); }; });
+    command->callback(
+        [&chosen, &context, options] { chosen = [&context, options] { return info(context, *options); }; });
 }
 
 }  // namespace trk7700::cli

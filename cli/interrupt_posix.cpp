@@ -25,8 +25,8 @@ namespace {
 // worker writes nothing more while the scratch files are removed.
 constexpr int kParkSignal = SIGUSR1;
 
-std::atomic<int> arrivedSignal {0};
-std::atomic<int> parkedWorkers {0};
+std::atomic<int> arrivedSignal{0};
+std::atomic<int> parkedWorkers{0};
 
 std::mutex registryMutex;
 std::vector<pthread_t> runningWorkers;
@@ -36,7 +36,7 @@ struct ScratchPattern {
     std::string folder, prefix, suffix;
 };
 std::vector<ScratchPattern> scratchPatterns;
-std::atomic<dev_t> loggerDevice {0};
+std::atomic<dev_t> loggerDevice{0};
 
 extern "C" void onInterrupt(int signal) { arrivedSignal.store(signal); }
 
@@ -183,8 +183,9 @@ void endInterruptedRun(const std::string &afterwards)
         }
         ::close(folder);
     }
-    std::fprintf(stderr, "\ntrk7700: interrupted (%s); this run's scratch files were removed, earlier files are "
-                         "kept as they were.%s%s\n",
+    std::fprintf(stderr,
+                 "\ntrk7700: interrupted (%s); this run's scratch files were removed, earlier files are "
+                 "kept as they were.%s%s\n",
                  signal == SIGTERM ? "SIGTERM" : "Ctrl-C", afterwards.empty() ? "" : " ", afterwards.c_str());
     std::fflush(stderr);
     ::_exit(128 + signal);

@@ -17,7 +17,7 @@
 namespace trk7700::cli {
 namespace {
 
-std::atomic<int> arrivedSignal {0};
+std::atomic<int> arrivedSignal{0};
 
 std::mutex registryMutex;
 std::vector<DWORD> runningWorkers;
@@ -138,12 +138,14 @@ void endInterruptedRun(const std::string &afterwards)
         FindClose(search);
     }
     if (kept == 0)
-        std::fprintf(stderr, "\ntrk7700: interrupted (%s); this run's scratch files were removed, earlier files are "
-                             "kept as they were.%s%s\n",
+        std::fprintf(stderr,
+                     "\ntrk7700: interrupted (%s); this run's scratch files were removed, earlier files are "
+                     "kept as they were.%s%s\n",
                      signal == SIGTERM ? "SIGTERM" : "Ctrl-C", afterwards.empty() ? "" : " ", afterwards.c_str());
     else
-        std::fprintf(stderr, "\ntrk7700: interrupted (%s); %d of this run's scratch files were still in use and are "
-                             "left behind, the others were removed; earlier files are kept as they were.%s%s\n",
+        std::fprintf(stderr,
+                     "\ntrk7700: interrupted (%s); %d of this run's scratch files were still in use and are "
+                     "left behind, the others were removed; earlier files are kept as they were.%s%s\n",
                      signal == SIGTERM ? "SIGTERM" : "Ctrl-C", kept, afterwards.empty() ? "" : " ", afterwards.c_str());
     std::fflush(stderr);
     _exit(128 + signal);

@@ -44,8 +44,10 @@ int main(int argc, char **argv)
                  "command.\nExit status: 0 done, 1 failed (told on standard error), 2 usage error, 130 or 143 "
                  "ended by Ctrl-C or SIGTERM.",
                  "trk7700");
-    app.set_version_flag("--version", [&context] { return versionText(context); }, "the versions of trk7700 and of "
-                                                                                     "the link library");
+    app.set_version_flag(
+        "--version", [&context] { return versionText(context); },
+        "the versions of trk7700 and of "
+        "the link library");
     addPortOption(app, context);
     addQuietOption(app, context);
     addDownloadCommand(app, context, chosen);
@@ -73,8 +75,9 @@ int main(int argc, char **argv)
     } catch (const CLI::ParseError &e) {
         const std::string where = commandPath(app);
         std::string message = e.what();
-        if (where == app.get_name() && argc > 1 && (dynamic_cast<const CLI::ExtrasError *>(&e) != nullptr ||
-                                                    dynamic_cast<const CLI::RequiredError *>(&e) != nullptr)) {
+        if (where == app.get_name() && argc > 1 &&
+            (dynamic_cast<const CLI::ExtrasError *>(&e) != nullptr ||
+             dynamic_cast<const CLI::RequiredError *>(&e) != nullptr)) {
             // No command was recognised: name the word that was meant as one.
             for (int i = 1; i < argc; ++i) {
                 const std::string word = argv[i];

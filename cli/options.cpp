@@ -28,7 +28,8 @@ CLI::Validator wholeNumber(unsigned long minimum, unsigned long maximum, const s
             if (errno == ERANGE || value > maximum)
                 return "'" + text + "' is more than " + std::to_string(maximum) + "; give " + range +
                        (beyondMaximum.empty() ? "" : " (" + beyondMaximum + ")") + ".";
-            if (value < minimum) return "'" + text + "' is less than " + std::to_string(minimum) + "; give " + range + ".";
+            if (value < minimum)
+                return "'" + text + "' is less than " + std::to_string(minimum) + "; give " + range + ".";
             return {};
         },
         "", "whole number");

@@ -20,7 +20,8 @@ enum class PortState { absent, opens, inUse, fails };
 PortState probePort(int comNumber, DWORD &code)
 {
     const std::string device = "\\\\.\\COM" + std::to_string(comNumber);
-    const HANDLE port = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE port =
+        CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (port != INVALID_HANDLE_VALUE) {
         CloseHandle(port);
         return PortState::opens;
@@ -75,7 +76,8 @@ int listPorts()
         if (state == PortState::inUse) std::printf("  COM%-3d in use by a program\n", n);
         if (state == PortState::fails) std::printf("  COM%-3d does not open (Windows error %lu)\n", n, code);
     }
-    if (!any) std::printf("  (none: plug the logger's cable in; the Device Manager lists it under \"Ports (COM & LPT)\")\n");
+    if (!any)
+        std::printf("  (none: plug the logger's cable in; the Device Manager lists it under \"Ports (COM & LPT)\")\n");
     std::printf("Name the logger's port by its number, e.g. 'trk7700 --port 3 info' for COM3.\n");
     return kExitOk;
 }

@@ -72,8 +72,8 @@ void registerScratch(const client::ReadoutFiles &files)
 namespace {
 
 // The GPSBabel runs go side by side; false when any did not make its file.
-bool runGpsBabel(RunContext &context, const client::ReadoutFiles &files, const ExportChoices &exports,
-                 size_t points, std::vector<std::string> &made)
+bool runGpsBabel(RunContext &context, const client::ReadoutFiles &files, const ExportChoices &exports, size_t points,
+                 std::vector<std::string> &made)
 {
     struct Conversion {
         client::GpsBabelRun run;
@@ -84,7 +84,7 @@ bool runGpsBabel(RunContext &context, const client::ReadoutFiles &files, const E
     for (const auto &run : gpsBabelRuns(context, files, exports)) conversions.push_back({run, {}});
     if (conversions.empty()) return true;
     std::vector<std::thread> running;
-    std::atomic<size_t> finished {0};
+    std::atomic<size_t> finished{0};
     for (auto &c : conversions)
         running.push_back(startWorker([&c, &finished, points] {
             c.outcome = client::runGpsBabelChecked(c.run, points, [&c](pid_t pid) {
@@ -134,9 +134,9 @@ void showFile(const std::string &path)
 {
     std::error_code ec;
     const auto size = fs::file_size(path, ec);
-    std::printf("  %-28s %s\n", fs::path(path).filename().string().c_str(), ec ? "(missing)" : humanSizeOf(size).c_str());
+    std::printf("  %-28s %s\n", fs::path(path).filename().string().c_str(),
+                ec ? "(missing)" : humanSizeOf(size).c_str());
 }
-
 
 }  // namespace
 
@@ -165,12 +165,9 @@ void addExportOptions(CLI::App &command, ExportChoices &choices)
             },
             ""));
     command.add_flag("--days", choices.days, "in KML and GPX, start a new track at each local midnight");
-    command
-        .add_option("--tz", choices.timeZone, "the time zone of --days, like Europe/Berlin (default: the system's)")
+    command.add_option("--tz", choices.timeZone, "the time zone of --days, like Europe/Berlin (default: the system's)")
         ->type_name("ZONE")
-        ->check(CLI::Validator(
-            [](std::string &value) { return timeZoneProblem(value); },
-            ""));
+        ->check(CLI::Validator([](std::string &value) { return timeZoneProblem(value); }, ""));
 }
 
 std::string humanSize(uintmax_t bytes) { return humanSizeOf(bytes); }

@@ -13,9 +13,9 @@
 namespace trk7700::cli {
 
 struct ExportChoices : client::ExportOptions {
-    std::string trips;     // --trips GAP: a new track after a gap longer than GAP
-    bool days = false;     // --days: a new track at each local midnight
-    std::string timeZone;  // --tz ZONE for --days; the system's zone when empty
+    std::string trips;          // --trips GAP: a new track after a gap longer than GAP
+    bool days = false;          // --days: a new track at each local midnight
+    std::string timeZone;       // --tz ZONE for --days; the system's zone when empty
     const char *verb = "Read";  // "Read 4713 records ... into DIR"
     client::TrackSplitting splitting() const;
 };
@@ -28,8 +28,8 @@ void addExportOptions(CLI::App &command, ExportChoices &choices);
 void registerScratch(const client::ReadoutFiles &files);
 
 struct ExportResult {
-    int exitCode = kExitOk;   // kExitFailed when a file could not be made (told already)
-    bool converted = false;   // the NMEA (and mark) files are written: every record is safe
+    int exitCode = kExitOk;  // kExitFailed when a file could not be made (told already)
+    bool converted = false;  // the NMEA (and mark) files are written: every record is safe
     size_t records = 0;
 };
 

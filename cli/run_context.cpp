@@ -133,8 +133,8 @@ bool Connection::open()
     open_ = true;
     const std::string device = portDevicePath(found);
     setLoggerDevice(device);
-    context_.note("Connected to the logger on COM" + std::to_string(found) + (device.empty() ? "" : " (" + device + ")") +
-                  ".");
+    context_.note("Connected to the logger on COM" + std::to_string(found) +
+                  (device.empty() ? "" : " (" + device + ")") + ".");
     return true;
 }
 

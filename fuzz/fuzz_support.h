@@ -18,7 +18,7 @@ namespace trk7700::fuzzing {
     std::abort();
 }
 
-#define FUZZ_CHECK(condition) \
+#define FUZZ_CHECK(condition)                                                                                          \
     ((condition) ? (void)0 : ::trk7700::fuzzing::brokenPromise(#condition, __FILE__, __LINE__))
 
 namespace detail {

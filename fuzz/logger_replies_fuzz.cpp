@@ -83,7 +83,8 @@ public:
             if (!startSegment()) break;
         }
         if (got > 0) {
-            const size_t keep = std::min(static_cast<size_t>(got), kStreamLimit - std::min(kStreamLimit, allSinceWrite.size()));
+            const size_t keep =
+                std::min(static_cast<size_t>(got), kStreamLimit - std::min(kStreamLimit, allSinceWrite.size()));
             allSinceWrite.append(reinterpret_cast<const char *>(destination), keep);
             readsSinceWrite.emplace_back(reinterpret_cast<const char *>(destination),
                                          std::min<size_t>(static_cast<size_t>(got), 80));
@@ -202,8 +203,9 @@ const Folders &folders()
         f.track = freshFolder("track");
         f.wave = freshFolder("wave");
         f.firmware = freshFolder("firmware");
-        const char *names[] = {"battery_low.wav", "BT_close.wav", "BT_open.wav", "Error_Beep.wav",
-                               "GPS_search.wav", "GPS_search_finished.wav", "OK_Beep.wav", "OK1_Beep.wav"};
+        const char *names[] = {"battery_low.wav", "BT_close.wav",   "BT_open.wav",
+                               "Error_Beep.wav",  "GPS_search.wav", "GPS_search_finished.wav",
+                               "OK_Beep.wav",     "OK1_Beep.wav"};
         for (const char *name : names) writeWhole(f.wave / name, std::string(20, name[0]));
         testing::writeFirmwareFile(f.firmware, testing::buildFirmwareFile(0x0B));
         return f;
@@ -264,7 +266,8 @@ int32_t enter(ScriptedLogger &logger, bool byScan)
         FUZZ_CHECK(logger.lastWrite == std::string(dumpmode::kGreeting, sizeof dumpmode::kGreeting));
         FUZZ_CHECK(!logger.readsSinceWrite.empty() && logger.readsSinceWrite.front().substr(0, 10) == kReadyReply);
     }
-    if (byScan && result == 24) FUZZ_CHECK(linkState().dumpMode.detectedPort == kCom || linkState().dumpMode.detectedPort == kSecondCom);
+    if (byScan && result == 24)
+        FUZZ_CHECK(linkState().dumpMode.detectedPort == kCom || linkState().dumpMode.detectedPort == kSecondCom);
     return result;
 }
 
@@ -295,7 +298,8 @@ int32_t erase(ScriptedLogger &logger)
     const int32_t result = QZ_TRK7700_ERASE_All_DB(kCom);
     FUZZ_CHECK(result == 12 || result == 13 || result == 26);
     if (result == 13)
-        FUZZ_CHECK(markerPosition(logger) != std::string::npos && logger.lastWrite == commandBytes(dumpmode::CMD_ERASE_LOG));
+        FUZZ_CHECK(markerPosition(logger) != std::string::npos &&
+                   logger.lastWrite == commandBytes(dumpmode::CMD_ERASE_LOG));
     return result;
 }
 
@@ -304,7 +308,8 @@ int32_t writeSettings(ScriptedLogger &logger)
     const int32_t result = QZ_TRK7700_SETTING_DEVICE(kCom, 5, 0, 2, 1, folders().wave.c_str(), 0);
     FUZZ_CHECK(result == 12 || result == 14 || result == 18 || result == 26);
     bool checksumError = false;
-    for (const auto &unit : logger.readsSinceWrite) checksumError = checksumError || unit.substr(0, 15) == kChecksumError;
+    for (const auto &unit : logger.readsSinceWrite)
+        checksumError = checksumError || unit.substr(0, 15) == kChecksumError;
     if (result == 14 || result == 18) FUZZ_CHECK(logger.lastReadWasMarker);
     if (result == 18) FUZZ_CHECK(checksumError);
     if (result == 14) FUZZ_CHECK(!checksumError);

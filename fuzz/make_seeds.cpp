@@ -41,7 +41,8 @@ void seed(const std::string &target, const std::string &name, const Bytes &conte
 
 Bytes slots(const std::vector<uint8_t> &image, size_t first, size_t count)
 {
-    return Bytes(image.begin() + static_cast<long>(first * 16), image.begin() + static_cast<long>((first + count) * 16));
+    return Bytes(image.begin() + static_cast<long>(first * 16),
+                 image.begin() + static_cast<long>((first + count) * 16));
 }
 
 Bytes record(uint32_t longitude, uint32_t latitude, uint32_t stamp, uint16_t altitude, uint8_t speed, uint8_t tag)
@@ -76,13 +77,15 @@ std::pair<Bytes, Bytes> exported(const Bytes &records)
     fs::create_directories(work);
     const fs::path home = fs::current_path();
     fs::current_path(work);
-    { std::ofstream(log::kSortedLogFile, std::ios::binary) << records; }
+    {
+        std::ofstream(log::kSortedLogFile, std::ios::binary) << records;
+    }
     if (log::exportTrackTextTo("track.txt") != 1) std::exit(1);
     auto read = [](const char *name) {
         std::ifstream in(name, std::ios::binary);
         return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     };
-    std::pair<Bytes, Bytes> files {read("track.txt"), read(log::kTrackTempFile)};
+    std::pair<Bytes, Bytes> files{read("track.txt"), read(log::kTrackTempFile)};
     fs::current_path(home);
     fs::remove_all(work);
     return files;
@@ -104,12 +107,12 @@ const Bytes kHangUp = "\xF3";
 const Bytes kWriteFails = "\xF4";
 Bytes fill(size_t count, uint8_t value)
 {
-    return Bytes {'\xF1', static_cast<char>(count), static_cast<char>(count >> 8), static_cast<char>(count >> 16),
-                  static_cast<char>(value)};
+    return Bytes{'\xF1', static_cast<char>(count), static_cast<char>(count >> 8), static_cast<char>(count >> 16),
+                 static_cast<char>(value)};
 }
 Bytes records(size_t count, const Bytes &pattern)
 {
-    return Bytes {'\xF2', static_cast<char>(count), static_cast<char>(count >> 8)} + pattern;
+    return Bytes{'\xF2', static_cast<char>(count), static_cast<char>(count >> 8)} + pattern;
 }
 Bytes text(const char *t) { return Bytes(t, std::char_traits<char>::length(t) + 1); }
 
@@ -138,15 +141,15 @@ void loggerSeeds(const std::vector<uint8_t> &drive)
     auto op = [](int first, int second = 10) { return Bytes(1, static_cast<char>(first | second << 4)); };
     seed("logger_replies", "enter", op(0) + banner + ready);
     seed("logger_replies", "enter-no-nul", op(0) + banner + sent("QZ GPS+BT"));
-    seed("logger_replies", "enter-then-information", op(0, 7) + banner + ready + sent(information) +
-                                                         sent(Bytes(16, '\0')) + marker);
+    seed("logger_replies", "enter-then-information",
+         op(0, 7) + banner + ready + sent(information) + sent(Bytes(16, '\0')) + marker);
     seed("logger_replies", "scan", op(1) + banner + ready);
     seed("logger_replies", "scan-second-port", op(1) + sent("noise") + kPause + banner + ready);
     seed("logger_replies", "leave", op(2));
     seed("logger_replies", "download", op(3) + log);
-    seed("logger_replies", "download-split-marker", op(3) + records(100, slots(drive, 10, 1)) +
-                                                        fill(log::kLogImageSize - 1600, 0xFF) +
-                                                        sent("QZ Update ") + kPause + sent(Bytes(" Over\0", 5)));
+    seed("logger_replies", "download-split-marker",
+         op(3) + records(100, slots(drive, 10, 1)) + fill(log::kLogImageSize - 1600, 0xFF) + sent("QZ Update ") +
+             kPause + sent(Bytes(" Over\0", 5)));
     seed("logger_replies", "download-stops", op(3) + records(1000, slots(drive, 20, 1)) + kHangUp);
     seed("logger_replies", "erase", op(4) + memorySize + marker);
     seed("logger_replies", "erase-write-fails", op(4) + kWriteFails + memorySize + marker);
@@ -158,8 +161,8 @@ void loggerSeeds(const std::vector<uint8_t> &drive)
     // The marker without its zero byte behind a trailer that ends in one: no success.
     seed("logger_replies", "information-marker-without-zero",
          op(7) + sent(information) + sent(Bytes(16, '\0')) + sent("QZ Update Over"));
-    seed("logger_replies", "information-then-settings", op(7, 6) + sent(information) + sent(Bytes(16, '\0')) +
-                                                            marker + sent(settings) + marker);
+    seed("logger_replies", "information-then-settings",
+         op(7, 6) + sent(information) + sent(Bytes(16, '\0')) + marker + sent(settings) + marker);
     seed("logger_replies", "gps", op(8) + sent(gps));
     seed("logger_replies", "gps-no-time", op(8) + sent(Bytes(16, '\xFF')));
     seed("logger_replies", "firmware", op(9) + verdictOk + marker);

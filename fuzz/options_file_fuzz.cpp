@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     writeWhole(folder / "wayfolk-tool.ini", data, size);
 
     const wayfolk::StoredOptions read = wayfolk::readOptionsFile(path);
-    std::array<Qt::CheckState, wayfolk::kStoredCheckBoxes> states {};
+    std::array<Qt::CheckState, wayfolk::kStoredCheckBoxes> states{};
     for (int i = 0; i < wayfolk::kStoredCheckBoxes; ++i) {
         const auto &state = read.checkBoxes[static_cast<size_t>(i)];
         FUZZ_CHECK(!state || *state == Qt::Unchecked || *state == Qt::Checked || *state == Qt::PartiallyChecked);

@@ -43,7 +43,7 @@ int main(int argc, char **argv)
             return 1;
         }
         // Exactly the input's size on the heap, so that reading past it is caught.
-        const std::vector<uint8_t> input {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        const std::vector<uint8_t> input{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         LLVMFuzzerTestOneInput(input.data(), input.size());
         ++replayed;
     }

@@ -55,7 +55,7 @@ std::string filledInPieces(const uint8_t *in, size_t size, size_t pieceSize)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::string expected = withChecksums(data, size);
-    for (size_t pieceSize : {size_t {1}, size_t {2}, size_t {3}, size_t {7}, size_t {64}, size + 1})
+    for (size_t pieceSize : {size_t{1}, size_t{2}, size_t{3}, size_t{7}, size_t{64}, size + 1})
         FUZZ_CHECK(filledInPieces(data, size, pieceSize) == expected);
 
     const auto folder = freshFolder("temp");

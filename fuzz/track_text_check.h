@@ -51,7 +51,7 @@ inline void checkTrackText(const std::string &text, const uint8_t *image)
         const std::string mark = markColumn(record[15]);
         // GGA: mark, talker, time, lat, N/S, lon, E/W, 1, 08, 00.0, altitude, M, 00.0, M, '', '*..'
         // RMC: mark, talker, time, A, lat, N/S, lon, E/W, speed, 0.00, date, '', '*..'
-        for (const auto &[talker, commas] : {std::pair {"$GPGGA,", 15}, std::pair {"$GPRMC,", 12}}) {
+        for (const auto &[talker, commas] : {std::pair{"$GPGGA,", 15}, std::pair{"$GPRMC,", 12}}) {
             const size_t end = text.find("\r\n", at);
             FUZZ_CHECK(end != std::string::npos);
             checkSentenceLine(text.substr(at, end - at), mark, talker, commas);

@@ -18,28 +18,27 @@ void onSignal(int) { interrupted = 1; }
 
 void usage(FILE *out)
 {
-    std::fprintf(out,
-                 "Usage: trk7700-sim --port-dir DIR [--com N] [--baud RATE | --unpaced] [--log SHAPE] [--seed N]\n"
-                 "       trk7700-sim --port-dir DIR [--com N] --replay TRANSCRIPT\n"
-                 "\n"
-                 "Runs a simulated TRK-7700 logger on a pseudo-terminal and makes the entry\n"
-                 "COM<N> for it in DIR. Point the library at it with TRK7700_PORT_DIR=DIR.\n"
-                 "\n"
-                 "  --port-dir DIR   port directory to put the COM entry in (created if missing)\n"
-                 "  --com N          COM number of the simulated logger (default 3)\n"
-                 "  --baud RATE      pace the logger's output at RATE baud, 8N1 (default 115200)\n"
-                 "  --unpaced        send as fast as the pseudo-terminal takes it\n"
-                 "  --log SHAPE      the log in the logger's memory (default wrapped):\n"
-                 "                     drive     a few trips with marks, never wrapped\n"
-                 "                     marks     a few trips with many marks\n"
-                 "                     wrapped   a long history whose ring wrapped\n"
-                 "                     two-gaps  wrapped, with a second run of empty slots\n"
-                 "                     empty     erased\n"
-                 "                     full      every slot used\n"
-                 "  --seed N         seed of the generated log (default 1); the same seed, the same log\n"
-                 "  --replay FILE    answer as the logger did in a transcript the library wrote\n"
-                 "                   with TRK7700_TRACE=FILE, request by request\n"
-                 "  --help           this text\n");
+    std::fprintf(out, "Usage: trk7700-sim --port-dir DIR [--com N] [--baud RATE | --unpaced] [--log SHAPE] [--seed N]\n"
+                      "       trk7700-sim --port-dir DIR [--com N] --replay TRANSCRIPT\n"
+                      "\n"
+                      "Runs a simulated TRK-7700 logger on a pseudo-terminal and makes the entry\n"
+                      "COM<N> for it in DIR. Point the library at it with TRK7700_PORT_DIR=DIR.\n"
+                      "\n"
+                      "  --port-dir DIR   port directory to put the COM entry in (created if missing)\n"
+                      "  --com N          COM number of the simulated logger (default 3)\n"
+                      "  --baud RATE      pace the logger's output at RATE baud, 8N1 (default 115200)\n"
+                      "  --unpaced        send as fast as the pseudo-terminal takes it\n"
+                      "  --log SHAPE      the log in the logger's memory (default wrapped):\n"
+                      "                     drive     a few trips with marks, never wrapped\n"
+                      "                     marks     a few trips with many marks\n"
+                      "                     wrapped   a long history whose ring wrapped\n"
+                      "                     two-gaps  wrapped, with a second run of empty slots\n"
+                      "                     empty     erased\n"
+                      "                     full      every slot used\n"
+                      "  --seed N         seed of the generated log (default 1); the same seed, the same log\n"
+                      "  --replay FILE    answer as the logger did in a transcript the library wrote\n"
+                      "                   with TRK7700_TRACE=FILE, request by request\n"
+                      "  --help           this text\n");
 }
 
 }  // namespace
@@ -59,10 +58,14 @@ int main(int argc, char **argv)
             }
             return argv[++i];
         };
-        if (arg == "--port-dir") options.portDirectory = value();
-        else if (arg == "--com") options.comNumber = std::atoi(value().c_str());
-        else if (arg == "--baud") options.baudRate = std::atol(value().c_str());
-        else if (arg == "--unpaced") options.baudRate = 0;
+        if (arg == "--port-dir")
+            options.portDirectory = value();
+        else if (arg == "--com")
+            options.comNumber = std::atoi(value().c_str());
+        else if (arg == "--baud")
+            options.baudRate = std::atol(value().c_str());
+        else if (arg == "--unpaced")
+            options.baudRate = 0;
         else if (arg == "--log") {
             const std::string name = value();
             const auto shape = trk7700::sim::logShapeNamed(name);
@@ -71,7 +74,8 @@ int main(int argc, char **argv)
                 return 2;
             }
             logShape = *shape;
-        } else if (arg == "--seed") seed = std::strtoull(value().c_str(), nullptr, 10);
+        } else if (arg == "--seed")
+            seed = std::strtoull(value().c_str(), nullptr, 10);
         else if (arg == "--replay") {
             const std::string transcript = value();
             std::string error;
@@ -80,8 +84,7 @@ int main(int argc, char **argv)
                 std::fprintf(stderr, "trk7700-sim: %s\n", error.c_str());
                 return 2;
             }
-        }
-        else if (arg == "--help" || arg == "-h") {
+        } else if (arg == "--help" || arg == "-h") {
             usage(stdout);
             return 0;
         } else {

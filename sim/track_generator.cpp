@@ -48,12 +48,9 @@ struct Place {
 // One per hemisphere, a road below sea level, and a sail that crosses both
 // the equator and the prime meridian.
 const Place kPlaces[] = {
-    {"Taipei", 25.0330, 121.5654, 12, Motion::city},
-    {"Denver", 39.7392, -104.9903, 1609, Motion::highway},
-    {"Cape Town", -33.9249, 18.4241, 15, Motion::city},
-    {"Buenos Aires", -34.6037, -58.3816, 25, Motion::city},
-    {"Gulf of Guinea", 0.0040, -0.0040, 0, Motion::sail},
-    {"Dead Sea", 31.7000, 35.4500, -410, Motion::highway},
+    {"Taipei", 25.0330, 121.5654, 12, Motion::city},      {"Denver", 39.7392, -104.9903, 1609, Motion::highway},
+    {"Cape Town", -33.9249, 18.4241, 15, Motion::city},   {"Buenos Aires", -34.6037, -58.3816, 25, Motion::city},
+    {"Gulf of Guinea", 0.0040, -0.0040, 0, Motion::sail}, {"Dead Sea", 31.7000, 35.4500, -410, Motion::highway},
 };
 constexpr int kPlaceCount = sizeof kPlaces / sizeof kPlaces[0];
 
@@ -122,7 +119,7 @@ class TrackWriter {
 public:
     struct Style {
         double markChance;
-        bool crossMidnight;  // the second trip starts shortly before midnight UTC
+        bool crossMidnight;             // the second trip starts shortly before midnight UTC
         int shortestTrip, longestTrip;  // records
     };
 
@@ -138,8 +135,8 @@ public:
         points.reserve(count);
         int trip = 0;
         while (points.size() < count) {
-            const size_t length = std::min(count - points.size(),
-                                           static_cast<size_t>(random_.integer(style_.shortestTrip, style_.longestTrip)));
+            const size_t length = std::min(
+                count - points.size(), static_cast<size_t>(random_.integer(style_.shortestTrip, style_.longestTrip)));
             addTrip(points, kPlaces[(nextPlace_ + trip) % kPlaceCount], length, trip);
             ++trip;
         }
@@ -184,8 +181,10 @@ private:
 
             // The next fix.
             clock_ += interval;
-            if (withoutAltitude > 0) --withoutAltitude;
-            else if (random_.chance(1.0 / 250)) withoutAltitude = random_.integer(5, 40);  // a 2D fix for a while
+            if (withoutAltitude > 0)
+                --withoutAltitude;
+            else if (random_.chance(1.0 / 250))
+                withoutAltitude = random_.integer(5, 40);  // a 2D fix for a while
             if (place.motion != Motion::sail) {
                 if (stoppedFor > 0) {
                     --stoppedFor;
@@ -242,8 +241,8 @@ const char *logShapeName(LogShape shape)
 
 const std::vector<LogShape> &allLogShapes()
 {
-    static const std::vector<LogShape> shapes {LogShape::drive, LogShape::marks, LogShape::wrapped,
-                                               LogShape::twoGaps, LogShape::empty, LogShape::full};
+    static const std::vector<LogShape> shapes{LogShape::drive,   LogShape::marks, LogShape::wrapped,
+                                              LogShape::twoGaps, LogShape::empty, LogShape::full};
     return shapes;
 }
 
@@ -259,7 +258,8 @@ void encodeRecord(const TrackPoint &point, uint8_t *out)
     putLittleEndian(out, coordinateWord(point.longitude), 4);
     putLittleEndian(out + 4, coordinateWord(point.latitude), 4);
     putLittleEndian(out + 8, stampOf(point.utcSeconds), 4);
-    putLittleEndian(out + 12, point.altitude ? static_cast<uint16_t>(static_cast<int16_t>(*point.altitude)) : 0xFFFF, 2);
+    putLittleEndian(out + 12, point.altitude ? static_cast<uint16_t>(static_cast<int16_t>(*point.altitude)) : 0xFFFF,
+                    2);
     out[14] = static_cast<uint8_t>(point.speedKnots);
     out[15] = static_cast<uint8_t>(point.tag);
 }
@@ -274,15 +274,12 @@ GeneratedLog generateLog(LogShape shape, uint64_t seed)
         for (size_t slot = begin; slot < end; ++slot) log.writeOrder.push_back(slot);
     };
     switch (shape) {
-    case LogShape::empty:
-        break;
+    case LogShape::empty: break;
     case LogShape::drive:
     case LogShape::marks:
         usedRun(0, static_cast<size_t>(layout.integer(4500, 6000)));  // five trips or more
         break;
-    case LogShape::full:
-        usedRun(0, kSlots);
-        break;
+    case LogShape::full: usedRun(0, kSlots); break;
     case LogShape::wrapped:
     case LogShape::twoGaps: {
         // Newest records in [0, E), erased sectors [E, F), oldest from F on.
@@ -305,8 +302,8 @@ GeneratedLog generateLog(LogShape shape, uint64_t seed)
     }
 
     const bool shortLog = shape == LogShape::drive || shape == LogShape::marks;
-    TrackWriter writer(seed, {shape == LogShape::marks ? 1.0 / 8 : 1.0 / 300, shortLog, shortLog ? 400 : 300,
-                              shortLog ? 900 : 2500});
+    TrackWriter writer(
+        seed, {shape == LogShape::marks ? 1.0 / 8 : 1.0 / 300, shortLog, shortLog ? 400 : 300, shortLog ? 900 : 2500});
     log.points = writer.make(log.writeOrder.size());
     for (size_t i = 0; i < log.writeOrder.size(); ++i)
         encodeRecord(log.points[i], log.image.data() + log.writeOrder[i] * kRecordBytes);

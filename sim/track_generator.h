@@ -29,18 +29,18 @@ const std::vector<LogShape> &allLogShapes();
 
 // One record as the logger meant it.
 struct TrackPoint {
-    double latitude;    // degrees, south negative; exactly what the record holds
-    double longitude;   // degrees, west negative
-    int64_t utcSeconds; // seconds since 1970-01-01 UTC
+    double latitude;              // degrees, south negative; exactly what the record holds
+    double longitude;             // degrees, west negative
+    int64_t utcSeconds;           // seconds since 1970-01-01 UTC
     std::optional<int> altitude;  // metres; none for a fix without altitude
     int speedKnots;
-    int tag;            // mark number, 0xFF for none
+    int tag;  // mark number, 0xFF for none
 };
 
 struct GeneratedLog {
-    std::vector<uint8_t> image;   // the whole log memory, 3,997,696 bytes
-    std::vector<size_t> writeOrder;   // the used slots in the order they were written, oldest first
-    std::vector<TrackPoint> points;   // the record of each slot in writeOrder
+    std::vector<uint8_t> image;                   // the whole log memory, 3,997,696 bytes
+    std::vector<size_t> writeOrder;               // the used slots in the order they were written, oldest first
+    std::vector<TrackPoint> points;               // the record of each slot in writeOrder
     std::vector<std::pair<size_t, size_t>> gaps;  // runs of empty slots [begin, end) among used ones
 };
 

@@ -45,7 +45,8 @@ std::vector<RecordedSession> readTranscript(const std::string &path, std::string
         RecordedSession &session = sessions.back();
         try {
             if (kind == ">") {
-                if (session.exchanges.empty() || !session.exchanges.back().reply.empty()) session.exchanges.emplace_back();
+                if (session.exchanges.empty() || !session.exchanges.back().reply.empty())
+                    session.exchanges.emplace_back();
                 appendBytes(fields, session.exchanges.back().request);
             } else {
                 appendBytes(fields, session.exchanges.empty() ? session.onOpen : session.exchanges.back().reply);

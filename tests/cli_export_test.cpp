@@ -74,8 +74,8 @@ protected:
 
 TEST_F(CommandLineExportTest, TripsAndWaypointsInGpxAndKml)
 {
-    const CommandRun r = run({"--port", "3", "download", (dir / "out").string(), "--gpx", "--kml", "--plt", "--trips",
-                              "30m"});
+    const CommandRun r =
+        run({"--port", "3", "download", (dir / "out").string(), "--gpx", "--kml", "--plt", "--trips", "30m"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::string gpx = readFile(dir / "out" / "Wayfolk.gpx");
     EXPECT_EQ(count(gpx, "<trk>"), tripsLongerApartThan(1800));
@@ -101,9 +101,9 @@ TEST_F(CommandLineExportTest, TripsAndWaypointsInGpxAndKml)
 TEST_F(CommandLineExportTest, BadSplitValuesAreRefusedBeforeThePortIsTouched)
 {
     for (const std::vector<std::string> &arguments :
-         {std::vector<std::string> {"download", (dir / "x").string(), "--trips", "0m"},
-          std::vector<std::string> {"download", (dir / "x").string(), "--trips", "soon"},
-          std::vector<std::string> {"download", (dir / "x").string(), "--days", "--tz", "Mars/Olympus"}}) {
+         {std::vector<std::string>{"download", (dir / "x").string(), "--trips", "0m"},
+          std::vector<std::string>{"download", (dir / "x").string(), "--trips", "soon"},
+          std::vector<std::string>{"download", (dir / "x").string(), "--days", "--tz", "Mars/Olympus"}}) {
         const CommandRun r = run(arguments);
         EXPECT_EQ(r.exitCode, 2) << arguments.back();
         EXPECT_NE(r.err.find(arguments.back()), std::string::npos) << r.err;
@@ -113,8 +113,8 @@ TEST_F(CommandLineExportTest, BadSplitValuesAreRefusedBeforeThePortIsTouched)
 
 TEST_F(CommandLineExportTest, ConvertMakesTheReadoutsFilesFromTextRawLogAndHistory)
 {
-    const std::vector<std::string> exports {"--gpx", "--kml", "--plt", "--per-mark", "--trips", "2h"};
-    auto download = std::vector<std::string> {"--port", "3", "download", (dir / "readout").string()};
+    const std::vector<std::string> exports{"--gpx", "--kml", "--plt", "--per-mark", "--trips", "2h"};
+    auto download = std::vector<std::string>{"--port", "3", "download", (dir / "readout").string()};
     download.insert(download.end(), exports.begin(), exports.end());
     ASSERT_EQ(run(download).exitCode, 0);
 
@@ -129,13 +129,14 @@ TEST_F(CommandLineExportTest, ConvertMakesTheReadoutsFilesFromTextRawLogAndHisto
     const std::pair<const char *, std::string> sources[] = {
         {"text", (dir / "readout" / "Wayfolk.txt").string()}, {"raw", (dir / "DB.sr").string()}, {"history", entry}};
     for (const auto &[name, source] : sources) {
-        auto convert = std::vector<std::string> {"convert", source, (dir / name).string()};
+        auto convert = std::vector<std::string>{"convert", source, (dir / name).string()};
         convert.insert(convert.end(), exports.begin(), exports.end());
         const CommandRun r = run(convert);
         ASSERT_EQ(r.exitCode, 0) << name << ": " << r.err;
         for (const auto &file : fs::directory_iterator(dir / "readout")) {
             const std::string fileName = file.path().filename().string();
-            EXPECT_TRUE(withoutCreationTime(readFile(file.path())) == withoutCreationTime(readFile(dir / name / fileName)))
+            EXPECT_TRUE(withoutCreationTime(readFile(file.path())) ==
+                        withoutCreationTime(readFile(dir / name / fileName)))
                 << name << ": " << fileName;
         }
         EXPECT_EQ(fs::directory_iterator(dir / name) == fs::directory_iterator(), false);

@@ -44,8 +44,13 @@ CommandOptions withinSeconds(double seconds)
     return options;
 }
 
-const char *const kScratchNames[] = {"DB.sr", "SortDB.sr", "Output_tmp.dat", "Output_new.tmp", "Wayfolk.txt.partial",
-                                     "Wayfolk.nmea.partial", "Wayfolk.partial.gpx"};
+const char *const kScratchNames[] = {"DB.sr",
+                                     "SortDB.sr",
+                                     "Output_tmp.dat",
+                                     "Output_new.tmp",
+                                     "Wayfolk.txt.partial",
+                                     "Wayfolk.nmea.partial",
+                                     "Wayfolk.partial.gpx"};
 
 class CommandLineSafetyTest : public DeviceTest {
 protected:
@@ -59,8 +64,8 @@ protected:
     {
         fs::create_directories(folder);
         std::map<std::string, std::string> files;
-        for (const char *name : {"Wayfolk.txt", "Wayfolk.nmea", "Wayfolk.kml", "Wayfolk.plt", "Wayfolk.gpx",
-                                 "wayfolk(TAG--5).nmea"}) {
+        for (const char *name :
+             {"Wayfolk.txt", "Wayfolk.nmea", "Wayfolk.kml", "Wayfolk.plt", "Wayfolk.gpx", "wayfolk(TAG--5).nmea"}) {
             files[name] = std::string("earlier ") + name + "\r\n";
             writeFile(folder / name, files[name]);
         }
@@ -121,7 +126,8 @@ TEST_F(CommandLineSafetyTest, OptionValuesAreCheckedBeforeThePortIsTouched)
         {{"--port", "3", "settings", "--time", "99999999999999999999"}, {"is more than 3600"}},
         {{"--port", "3", "settings", "--distance", "3001"},
          {"is more than 3000", "20 return_displacementinterval_over_3000meter_error"}},
-        {{"--port", "3", "settings", "--min-speed", "37"}, {"is more than 36", "30 return_log_min_speed_over_20_knot_error"}},
+        {{"--port", "3", "settings", "--min-speed", "37"},
+         {"is more than 36", "30 return_log_min_speed_over_20_knot_error"}},
         {{"--port", "3", "settings", "--min-speed", "-1"}, {"'-1' is negative"}},
         {{"--port", "3", "settings", "--vibration", "yes"}, {"'on' or 'off'"}},
         {{"--port", "3", "settings", "--time", "5", "--distance", "5"}, {"--time excludes --distance"}},
@@ -142,9 +148,9 @@ TEST_F(CommandLineSafetyTest, OptionValuesAreCheckedBeforeThePortIsTouched)
         EXPECT_EQ(r.exitCode, 2) << r.err;
         for (const auto &words : c.saysInError) EXPECT_TRUE(contains(r.err, words)) << r.err;
         // The usage error points to the command's own help.
-        const std::string command = c.arguments[2] == "firmware" ? "trk7700 firmware upgrade"
-                                                                 : (c.arguments[0] == "info" ? "trk7700 info"
-                                                                                             : "trk7700 " + c.arguments[2]);
+        const std::string command = c.arguments[2] == "firmware"
+                                        ? "trk7700 firmware upgrade"
+                                        : (c.arguments[0] == "info" ? "trk7700 info" : "trk7700 " + c.arguments[2]);
         EXPECT_TRUE(contains(r.err, "Run '" + command + " --help'")) << r.err;
     }
     EXPECT_EQ(logger->openCount(), 0) << "no usage error may touch the port";
@@ -201,7 +207,8 @@ TEST_F(CommandLineSafetyTest, EmptyReadoutKeepsEveryEarlierFileAndStartsNoGpsBab
         SCOPED_TRACE(c.name);
         const fs::path out = dir / c.name;
         const auto earlier = plantEarlierReadout(out);
-        std::vector<std::string> arguments = {"--port", "3", "download", out.string(), "--kml", "--plt", "--gpx", "--per-mark"};
+        std::vector<std::string> arguments = {"--port", "3",     "download", out.string(),
+                                              "--kml",  "--plt", "--gpx",    "--per-mark"};
         arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
         const CommandRun r = run(arguments, onPath(path));
         EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -239,17 +246,27 @@ TEST_F(CommandLineSafetyTest, EraseFollowsOnlyACompleteReadoutWhoseFilesWereWrit
     const std::vector<Case> cases = {
         {"no one can answer", [](const fs::path &) {}, {}, {"--erase"}, 1, "add --yes", false, false},
         {"download fails",
-         [this](const fs::path &) { logger->setFaults({sim::Fault {sim::FaultKind::silence, 0x60}}); }, {},
-         {"--erase", "--yes"}, 1, "Nothing was erased", false, true},
+         [this](const fs::path &) {
+             logger->setFaults({sim::Fault{sim::FaultKind::silence, 0x60}});
+         },
+         {},
+         {"--erase", "--yes"},
+         1,
+         "Nothing was erased",
+         false,
+         true},
         {"NMEA file cannot be written",
          [](const fs::path &out) {
              fs::create_directories(out / "Wayfolk.nmea" / "inside");  // a folder in its place
          },
-         {}, {"--erase", "--yes"}, 1, "Nothing was erased", false, true},
-        {"answer no", [](const fs::path &) {}, answering("n\n"), {"--erase"}, 1, "Nothing erased",
-         false, true},
-        {"answer yes", [](const fs::path &) {}, answering("y\n"), {"--erase"}, 0,
-         "log memory is erased", true, true},
+         {},
+         {"--erase", "--yes"},
+         1,
+         "Nothing was erased",
+         false,
+         true},
+        {"answer no", [](const fs::path &) {}, answering("n\n"), {"--erase"}, 1, "Nothing erased", false, true},
+        {"answer yes", [](const fs::path &) {}, answering("y\n"), {"--erase"}, 0, "log memory is erased", true, true},
         {"--yes", [](const fs::path &) {}, {}, {"--erase", "--yes"}, 0, "log memory is erased", true, true},
     };
     for (const auto &c : cases) {
@@ -292,13 +309,24 @@ TEST_F(CommandLineSafetyTest, EraseAndFirmwareUpgradeAskFirst)
         bool portTouched;
     } cases[] = {
         {"erase, no one can answer", {"erase"}, {}, 1, {"add --yes", "Nothing was erased"}, 0, 0, false},
-        {"erase, answer no", {"erase"}, answering("n\n"), 1, {"Erase every track", "Nothing erased"},
-         0, 0, false},
+        {"erase, answer no", {"erase"}, answering("n\n"), 1, {"Erase every track", "Nothing erased"}, 0, 0, false},
         {"erase, answer yes", {"erase"}, answering("y\n"), 0, {"log memory is erased"}, 1, 0, true},
-        {"upgrade, no one can answer", {"firmware", "upgrade", bin}, {}, 1, {"add --yes", "Nothing was sent"}, 0, 0,
+        {"upgrade, no one can answer",
+         {"firmware", "upgrade", bin},
+         {},
+         1,
+         {"add --yes", "Nothing was sent"},
+         0,
+         0,
          false},
-        {"upgrade, broken image", {"firmware", "upgrade", (dir / "nothing").string(), "--yes"}, {}, 1,
-         {"31 return_error_bin_file_path"}, 0, 0, false},
+        {"upgrade, broken image",
+         {"firmware", "upgrade", (dir / "nothing").string(), "--yes"},
+         {},
+         1,
+         {"31 return_error_bin_file_path"},
+         0,
+         0,
+         false},
         {"upgrade, answer no",
          {"firmware", "upgrade", bin},
          answering("n\n"),
@@ -307,9 +335,21 @@ TEST_F(CommandLineSafetyTest, EraseAndFirmwareUpgradeAskFirst)
          0,
          0,
          true},
-        {"upgrade, answer yes", {"firmware", "upgrade", bin}, answering("y\n"), 0,
-         {"Firmware 1.3 sent (was 1.2)"}, 0, 1, true},
-        {"upgrade, --yes", {"firmware", "upgrade", bin, "--yes"}, {}, 0, {"Replace firmware", "Firmware 1.3 sent"}, 0, 1,
+        {"upgrade, answer yes",
+         {"firmware", "upgrade", bin},
+         answering("y\n"),
+         0,
+         {"Firmware 1.3 sent (was 1.2)"},
+         0,
+         1,
+         true},
+        {"upgrade, --yes",
+         {"firmware", "upgrade", bin, "--yes"},
+         {},
+         0,
+         {"Replace firmware", "Firmware 1.3 sent"},
+         0,
+         1,
          true},
     };
     for (const auto &c : cases) {
@@ -347,7 +387,8 @@ TEST_F(CommandLineSafetyTest, SignalEndsTheRunWithinASecondAndTheNextRunConnects
             // GPSBabel that writes half a file and takes its time.
             loadLog(sim::LogShape::drive);
             logger->setBaudRate(0);
-            options.path = standInGpsBabel("printf '<gpx>' > \"$out\"; echo $$ > " + started.string() + "; exec sleep 30");
+            options.path =
+                standInGpsBabel("printf '<gpx>' > \"$out\"; echo $$ > " + started.string() + "; exec sleep 30");
         } else {
             // A whole log at the logger's pace takes minutes.
             loadLog(sim::LogShape::wrapped, 1);
@@ -413,11 +454,16 @@ TEST_F(CommandLineSafetyTest, GpsBabelFailuresAndCutFilesAreReported)
         std::string script;
         std::vector<std::string> says;
     } cases[] = {
-        {"fails", "--gpx", "Wayfolk.gpx", "echo 'no space left' >&2; exit 1",
+        {"fails",
+         "--gpx",
+         "Wayfolk.gpx",
+         "echo 'no space left' >&2; exit 1",
          {"could not make", "Wayfolk.gpx", "exit status 1", "no space left"}},
         {"cut GPX", "--gpx", "Wayfolk.gpx", "printf '<gpx><trk><trkseg>' > \"$out\"", {"Wayfolk.gpx", "incomplete"}},
         {"cut KML", "--kml", "Wayfolk.kml", "printf '<kml><Document>' > \"$out\"", {"Wayfolk.kml", "incomplete"}},
-        {"PLT short of points", "--plt", "Wayfolk.plt",
+        {"PLT short of points",
+         "--plt",
+         "Wayfolk.plt",
          "printf 'h1\\r\\nh2\\r\\nh3\\r\\nh4\\r\\nh5\\r\\n0\\r\\n1,2,0,3,4,,\\r\\n' > \"$out\"",
          {"Wayfolk.plt", "incomplete"}},
     };
@@ -459,7 +505,8 @@ TEST_F(CommandLineSafetyTest, PlantedLinksAndFifosAreReplacedNeverFollowed)
         fs::create_symlink(victim, out / name);
     ASSERT_EQ(::mkfifo((out / "Wayfolk.gpx").c_str(), 0644), 0);
     ASSERT_EQ(::mkfifo((out / "Wayfolk.partial.gpx").c_str(), 0644), 0);
-    const CommandRun r = run({"--port", "3", "download", out.string(), "--gpx", "--kml", "--per-mark"}, withinSeconds(30));
+    const CommandRun r =
+        run({"--port", "3", "download", out.string(), "--gpx", "--kml", "--per-mark"}, withinSeconds(30));
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(readFile(victim), "not yours");
     for (const char *name : {"Wayfolk.nmea", "Wayfolk.kml", "Wayfolk.gpx", "wayfolk(TAG--0).nmea"})

@@ -128,7 +128,7 @@ TEST_F(CommandLineTest, FailedDownloadKeepsTheEarlierFilesAndConvertsNothing)
     fs::create_directories(out);
     writeFile(out / "Wayfolk.txt", "earlier track text");
     writeFile(out / "Wayfolk.nmea", "earlier nmea");
-    logger->setFaults({sim::Fault {sim::FaultKind::silence, 0x60}});
+    logger->setFaults({sim::Fault{sim::FaultKind::silence, 0x60}});
     const CommandRun run = trk7700("--port 3 download " + quoted(out.string()) + " --gpx");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("12 return_device_time_out"), std::string::npos) << run.err;

@@ -62,7 +62,7 @@ TEST_P(InformationTest, Reply)
         EXPECT_STREQ(version, "xxxxx") << "written only on success";
         EXPECT_EQ(serial, -7) << "written only on success";
     }
-    EXPECT_EQ(commandsReceived(), (std::vector<std::vector<uint8_t>> {{0x5B, 0xB0, 0, 0, 0, 0, 0}}));
+    EXPECT_EQ(commandsReceived(), (std::vector<std::vector<uint8_t>>{{0x5B, 0xB0, 0, 0, 0, 0, 0}}));
     EXPECT_TRUE(linkState().dumpMode.inDumpMode);
 }
 
@@ -70,20 +70,44 @@ INSTANTIATE_TEST_SUITE_P(
     Replies, InformationTest,
     ::testing::Values(
         // Serial bytes 0x39 0x30 0x00 0x00 on the wire.
-        InformationCase {"Version12", 0x0A, 0x0A, 12345, {}, return_read_device_information_successful, "1.2", 12345},
-        InformationCase {"Version102", 0x52, 0x0A, 12345, {}, return_read_device_information_successful, "10.2", 12345},
-        InformationCase {"HighestMajor", 0xFE, 0x00, 0xFFFFFFFE, {}, return_read_device_information_successful, "31.6",
-                         -2},
-        InformationCase {"LateButWithinTheReadTimeOut", 0x0A, 0x0A, 7, {Fault {FaultKind::lateReply, kInformationCode, 0, 40}},
-                         return_read_device_information_successful, "1.2", 7},
-        InformationCase {"FirstByteInvalid", 0xFF, 0x0A, 12345, {}, return_device_information_invalid, "", 0},
-        InformationCase {"SecondByteInvalid", 0x0A, 0xFF, 12345, {}, return_device_information_invalid, "", 0},
-        InformationCase {"ReplyTooShortForTheSerial", 0x0A, 0x0A, 12345,
-                         {Fault {FaultKind::shortReply, kInformationCode, 6}}, return_device_information_invalid, "", 0},
-        InformationCase {"NoReply", 0x0A, 0x0A, 12345, {Fault {FaultKind::silence, kInformationCode}},
-                         return_device_information_no_answer, "", 0},
-        InformationCase {"NoEndMarker", 0x0A, 0x0A, 12345, {Fault {FaultKind::noEndMarker, kInformationCode}},
-                         return_device_time_out, "", 0}),
+        InformationCase{"Version12", 0x0A, 0x0A, 12345, {}, return_read_device_information_successful, "1.2", 12345},
+        InformationCase{"Version102", 0x52, 0x0A, 12345, {}, return_read_device_information_successful, "10.2", 12345},
+        InformationCase{
+            "HighestMajor", 0xFE, 0x00, 0xFFFFFFFE, {}, return_read_device_information_successful, "31.6", -2},
+        InformationCase{"LateButWithinTheReadTimeOut",
+                        0x0A,
+                        0x0A,
+                        7,
+                        {Fault{FaultKind::lateReply, kInformationCode, 0, 40}},
+                        return_read_device_information_successful,
+                        "1.2",
+                        7},
+        InformationCase{"FirstByteInvalid", 0xFF, 0x0A, 12345, {}, return_device_information_invalid, "", 0},
+        InformationCase{"SecondByteInvalid", 0x0A, 0xFF, 12345, {}, return_device_information_invalid, "", 0},
+        InformationCase{"ReplyTooShortForTheSerial",
+                        0x0A,
+                        0x0A,
+                        12345,
+                        {Fault{FaultKind::shortReply, kInformationCode, 6}},
+                        return_device_information_invalid,
+                        "",
+                        0},
+        InformationCase{"NoReply",
+                        0x0A,
+                        0x0A,
+                        12345,
+                        {Fault{FaultKind::silence, kInformationCode}},
+                        return_device_information_no_answer,
+                        "",
+                        0},
+        InformationCase{"NoEndMarker",
+                        0x0A,
+                        0x0A,
+                        12345,
+                        {Fault{FaultKind::noEndMarker, kInformationCode}},
+                        return_device_time_out,
+                        "",
+                        0}),
     [](const auto &info) { return std::string(info.param.name); });
 
 namespace {
@@ -115,27 +139,33 @@ TEST_P(GpsTimeTest, Reply)
     uint8_t hour = 1, minute = 2, second = 3, year = 4, month = 5, day = 6;
     EXPECT_EQ(QZ_TRK7700_READ_GPS_UTC_TIME_DATE(&hour, &minute, &second, &year, &month, &day), c.expected);
     if (c.expected == return_read_gps_utc_time_successful) {
-        EXPECT_EQ((std::vector<int> {hour, minute, second, year, month, day}),
-                  (std::vector<int> {12, 34, 56, 24, 5, 17}));
+        EXPECT_EQ((std::vector<int>{hour, minute, second, year, month, day}),
+                  (std::vector<int>{12, 34, 56, 24, 5, 17}));
     } else {
-        EXPECT_EQ((std::vector<int> {hour, minute, second, year, month, day}),
-                  (std::vector<int> {255, 255, 255, 4, 5, 6}));
+        EXPECT_EQ((std::vector<int>{hour, minute, second, year, month, day}),
+                  (std::vector<int>{255, 255, 255, 4, 5, 6}));
     }
-    EXPECT_EQ(commandsReceived(), (std::vector<std::vector<uint8_t>> {{0x64, 0xB8, 0, 0, 0, 0, 0}}));
+    EXPECT_EQ(commandsReceived(), (std::vector<std::vector<uint8_t>>{{0x64, 0xB8, 0, 0, 0, 0, 0}}));
     EXPECT_TRUE(linkState().dumpMode.inDumpMode);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, GpsTimeTest,
-    ::testing::Values(GpsCase {"TimeKnown", true, {}, return_read_gps_utc_time_successful},
-                      GpsCase {"NoTimeYet", false, {}, return_read_gps_utc_time_invalid},
-                      GpsCase {"NoReply", true, {Fault {FaultKind::silence, kGpsCode}}, return_read_gps_utc_time_invalid},
-                      GpsCase {"ReplyAfterEmptyReads", true, {Fault {FaultKind::lateReply, kGpsCode, 0, 350}},
-                               return_read_gps_utc_time_successful},
-                      GpsCase {"ReplyAfterTheTickLimit", true, {Fault {FaultKind::lateReply, kGpsCode, 0, 3000}},
-                               return_read_gps_utc_time_invalid},
-                      GpsCase {"ReplyWithoutDate", true, {Fault {FaultKind::shortReply, kGpsCode, 4}},
-                               return_read_gps_utc_time_invalid}),
+    ::testing::Values(GpsCase{"TimeKnown", true, {}, return_read_gps_utc_time_successful},
+                      GpsCase{"NoTimeYet", false, {}, return_read_gps_utc_time_invalid},
+                      GpsCase{"NoReply", true, {Fault{FaultKind::silence, kGpsCode}}, return_read_gps_utc_time_invalid},
+                      GpsCase{"ReplyAfterEmptyReads",
+                              true,
+                              {Fault{FaultKind::lateReply, kGpsCode, 0, 350}},
+                              return_read_gps_utc_time_successful},
+                      GpsCase{"ReplyAfterTheTickLimit",
+                              true,
+                              {Fault{FaultKind::lateReply, kGpsCode, 0, 3000}},
+                              return_read_gps_utc_time_invalid},
+                      GpsCase{"ReplyWithoutDate",
+                              true,
+                              {Fault{FaultKind::shortReply, kGpsCode, 4}},
+                              return_read_gps_utc_time_invalid}),
     [](const auto &info) { return std::string(info.param.name); });
 
 using DeviceInformationTest = DeviceTest;
@@ -144,7 +174,7 @@ TEST_F(DeviceInformationTest, OutsideDumpMode)
 {
     uint8_t hour = 1, minute = 2, second = 3, year = 4, month = 5, day = 6;
     EXPECT_EQ(QZ_TRK7700_READ_GPS_UTC_TIME_DATE(&hour, &minute, &second, &year, &month, &day), return_not_dump_mode);
-    EXPECT_EQ((std::vector<int> {hour, minute, second, year, month, day}), (std::vector<int> {255, 255, 255, 4, 5, 6}));
+    EXPECT_EQ((std::vector<int>{hour, minute, second, year, month, day}), (std::vector<int>{255, 255, 255, 4, 5, 6}));
     int32_t serial = -7;
     char version[6] = "xxxxx";
     EXPECT_EQ(QZ_TRK7700_READ_DEVICE_INFORMATION(kCom, &serial, version), return_not_dump_mode);
@@ -185,13 +215,13 @@ TEST_F(DeviceInformationTest, InvalidInformationDoesNotSpoilTheNextReply)
 // Leftovers of a reply that arrived too late are dropped before the next command.
 TEST_F(DeviceInformationTest, LateLeftoversAreNotTakenForTheNextReply)
 {
-    logger->setFaults({Fault {FaultKind::lateReply, kGpsCode, 0, 150}});
+    logger->setFaults({Fault{FaultKind::lateReply, kGpsCode, 0, 150}});
     connect();
     linkState().testHooks.secondsSource = countingSeconds;
     linkState().testHooks.readTimeoutMs = 10;  // the wait gives up long before the reply comes
     uint8_t h, m, s, y, mo, d;
     EXPECT_EQ(QZ_TRK7700_READ_GPS_UTC_TIME_DATE(&h, &m, &s, &y, &mo, &d), return_read_gps_utc_time_invalid);
-    linkState().testHooks = {};  // the real clock and read time-out again
+    linkState().testHooks = {};                                   // the real clock and read time-out again
     std::this_thread::sleep_for(std::chrono::milliseconds(250));  // the late GPS reply is on the line now
     logger->clearFaults();
     int32_t serialNumber = 0;

@@ -101,11 +101,11 @@ TEST_P(FailedHandshakeTest, GivesFourSendsExitAndClosesThePort)
 const int kHandshake = static_cast<int>(FaultTarget::handshake);
 INSTANTIATE_TEST_SUITE_P(
     Faults, FailedHandshakeTest,
-    ::testing::Values(FailedHandshakeCase {"ReadyWithoutZero", {Fault {FaultKind::noTerminatingZero, kHandshake}}},
-                      FailedHandshakeCase {"SilentDevice", {Fault {FaultKind::silence, kHandshake}}},
-                      FailedHandshakeCase {"ShortReady", {Fault {FaultKind::shortReply, kHandshake, 4}}},
-                      FailedHandshakeCase {"GarbageFirst", {Fault {FaultKind::garbage, kHandshake}}},
-                      FailedHandshakeCase {"SlowReady", {Fault {FaultKind::stall, kHandshake, 5, 250}}}),
+    ::testing::Values(FailedHandshakeCase{"ReadyWithoutZero", {Fault{FaultKind::noTerminatingZero, kHandshake}}},
+                      FailedHandshakeCase{"SilentDevice", {Fault{FaultKind::silence, kHandshake}}},
+                      FailedHandshakeCase{"ShortReady", {Fault{FaultKind::shortReply, kHandshake, 4}}},
+                      FailedHandshakeCase{"GarbageFirst", {Fault{FaultKind::garbage, kHandshake}}},
+                      FailedHandshakeCase{"SlowReady", {Fault{FaultKind::stall, kHandshake, 5, 250}}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(DumpModeTest, OnAGivenPortTheBannerIsNotLookedFor)
@@ -155,7 +155,7 @@ TEST_F(DumpModeTest, ScanPicksTheLowestPortShowingTheBanner)
 
 TEST_F(DumpModeTest, ScanSkipsABannerBehindAZeroByte)
 {
-    logger->setFaults({Fault {FaultKind::nulBeforeBanner, static_cast<int>(FaultTarget::banner)}});
+    logger->setFaults({Fault{FaultKind::nulBeforeBanner, static_cast<int>(FaultTarget::banner)}});
     auto later = addLogger(7);
     int32_t found = 0;
     EXPECT_EQ(QZ_TRK7700_AUTO_INTO_DUMP_MODE(&found), 24);
@@ -165,7 +165,7 @@ TEST_F(DumpModeTest, ScanSkipsABannerBehindAZeroByte)
 
 TEST_F(DumpModeTest, ScanWithoutAnyBannerGivesThreeAndNoPort)
 {
-    logger->setFaults({Fault {FaultKind::silence, static_cast<int>(FaultTarget::banner)}});
+    logger->setFaults({Fault{FaultKind::silence, static_cast<int>(FaultTarget::banner)}});
     linkState().dumpMode.detectedPort = 42;
     int32_t found = -1;
     EXPECT_EQ(QZ_TRK7700_AUTO_INTO_DUMP_MODE(&found), 3);
@@ -177,7 +177,7 @@ TEST_F(DumpModeTest, ScanWithoutAnyBannerGivesThreeAndNoPort)
 
 TEST_F(DumpModeTest, ScanThatFailsTheHandshakeStopsThere)
 {
-    logger->setFaults({Fault {FaultKind::noTerminatingZero, kHandshake}});
+    logger->setFaults({Fault{FaultKind::noTerminatingZero, kHandshake}});
     auto later = addLogger(7);
     int32_t found = -1;
     EXPECT_EQ(QZ_TRK7700_AUTO_INTO_DUMP_MODE(&found), 4);
@@ -218,13 +218,13 @@ TEST_F(DumpModeTest, CommandFrameAndMemorySize)
     EXPECT_EQ(dumpmode::queryMemorySize(), 0x800000);
     EXPECT_EQ(linkState().dumpMode.memorySize, 0x800000);
     ASSERT_EQ(commandsReceived().size(), 1u);
-    EXPECT_EQ(commandsReceived()[0], (std::vector<uint8_t> {0x63, 0xB7, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(commandsReceived()[0], (std::vector<uint8_t>{0x63, 0xB7, 0, 0, 0, 0, 0}));
 
     logger->clearReceived();
     dumpmode::sendCommand(dumpmode::CMD_UPLOAD_FIRMWARE, 0x00010000, 0x5A);
     serial::readSome(linkState().port.ioBuffer, 1);  // let it arrive
     ASSERT_EQ(commandsReceived().size(), 1u);
-    EXPECT_EQ(commandsReceived()[0], (std::vector<uint8_t> {0x5D, 0xB2, 0x00, 0x00, 0x01, 0x00, 0x5A}));
+    EXPECT_EQ(commandsReceived()[0], (std::vector<uint8_t>{0x5D, 0xB2, 0x00, 0x00, 0x01, 0x00, 0x5A}));
 }
 
 TEST_F(DumpModeTest, UnacceptedMemorySizeFallsBackToFourMiB)
@@ -239,11 +239,11 @@ TEST_F(DumpModeTest, EndMarkerCountsOnceItHasComeWhole)
 {
     connect();
     const int32_t kErase = 0x61;
-    logger->setFaults({Fault {FaultKind::splitEndMarker, kErase, 0, 300}});
+    logger->setFaults({Fault{FaultKind::splitEndMarker, kErase, 0, 300}});
     dumpmode::sendCommand(dumpmode::CMD_ERASE_LOG);
     EXPECT_TRUE(dumpmode::waitEndMarker()) << "a marker in two pieces";
 
-    logger->setFaults({Fault {FaultKind::noTerminatingZero, kErase}});
+    logger->setFaults({Fault{FaultKind::noTerminatingZero, kErase}});
     dumpmode::sendCommand(dumpmode::CMD_ERASE_LOG);
     EXPECT_FALSE(dumpmode::waitEndMarker()) << "a marker without its zero byte";
     EXPECT_TRUE(linkState().dumpMode.inDumpMode) << "a time-out does not leave dump mode";

@@ -30,20 +30,29 @@ using sim::FaultTarget;
 namespace {
 
 enum class Operation {
-    enter, scan, leave, download, erase, settingsWrite, settingsRead, information, gpsTime, firmwareUpgrade
+    enter,
+    scan,
+    leave,
+    download,
+    erase,
+    settingsWrite,
+    settingsRead,
+    information,
+    gpsTime,
+    firmwareUpgrade
 };
 
-constexpr FaultKind kFaults[] = {FaultKind::silence,       FaultKind::stall,          FaultKind::hangup,
-                                 FaultKind::garbage,       FaultKind::splitEndMarker, FaultKind::shortReply,
-                                 FaultKind::checksumError, FaultKind::noTerminatingZero};
+constexpr FaultKind kFaults[] = {
+    FaultKind::silence,        FaultKind::stall,      FaultKind::hangup,        FaultKind::garbage,
+    FaultKind::splitEndMarker, FaultKind::shortReply, FaultKind::checksumError, FaultKind::noTerminatingZero};
 constexpr int kFaultCount = static_cast<int>(std::size(kFaults));
 
 struct OperationRow {
     Operation operation;
     const char *name;
-    int target;          // the reply that suffers the fault
-    int readTimeoutMs;   // a short one where only long waits for nothing would follow
-    int boundMs;         // generous: a hang would take minutes
+    int target;         // the reply that suffers the fault
+    int readTimeoutMs;  // a short one where only long waits for nothing would follow
+    int boundMs;        // generous: a hang would take minutes
     // The result for each fault, in the order of kFaults.
     int32_t results[kFaultCount];
 };
@@ -125,8 +134,8 @@ protected:
         DeviceTest::SetUp();
         work = dir / "work";
         std::filesystem::create_directories(work / "wav");
-        for (const char *name : {"battery_low.wav", "BT_close.wav", "BT_open.wav", "Error_Beep.wav",
-                                 "GPS_search.wav", "GPS_search_finished.wav", "OK_Beep.wav", "OK1_Beep.wav"})
+        for (const char *name : {"battery_low.wav", "BT_close.wav", "BT_open.wav", "Error_Beep.wav", "GPS_search.wav",
+                                 "GPS_search_finished.wav", "OK_Beep.wav", "OK1_Beep.wav"})
             writeFile(work / "wav" / name, std::string(100, name[0]));
         // Made once: a busy test thread would starve the simulator of the few
         // milliseconds it has for the banner.
@@ -214,7 +223,7 @@ TEST_P(FaultMatrixTest, Cell)
     if (!entering) {
         ASSERT_TRUE(connectedBeforeTheFault());
     }
-    logger->setFaults({Fault {fault, row.target, 0, pauseFor(fault, row.operation)}});
+    logger->setFaults({Fault{fault, row.target, 0, pauseFor(fault, row.operation)}});
     secondsLookups = 0;
     linkState().testHooks.secondsSource = countingSeconds;
     linkState().testHooks.readTimeoutMs = row.readTimeoutMs;

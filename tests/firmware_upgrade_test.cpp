@@ -109,7 +109,7 @@ TEST_F(FirmwareUpgradeTest, SendsThePlainImageThenEndsTheConnection)
 
     // The header 0x5D 0xB2, the length 65,536 and X over the first 65,408 plain
     // bytes; then the plain image, its last 16 bytes zero.
-    const std::vector<uint8_t> header {0x5D, 0xB2, 0x00, 0x00, 0x01, 0x00, xorOf(file.plain, 65408)};
+    const std::vector<uint8_t> header{0x5D, 0xB2, 0x00, 0x00, 0x01, 0x00, xorOf(file.plain, 65408)};
     ASSERT_NE(xorOf(file.plain, 65408), xorOf(file.plain, 65536)) << "this image shows the coverage of X";
     std::vector<uint8_t> expected = header;
     expected.insert(expected.end(), file.plain.begin(), file.plain.end());
@@ -151,7 +151,7 @@ TEST_F(FirmwareUpgradeTest, SettlingPauseContinuesTheVerdictWaitsTickCount)
     // With the end marker alone the pause has all six ticks to itself.
     ASSERT_TRUE(waitForPortClosed());
     connect();
-    logger->setFaults({Fault {FaultKind::endMarkerOnly, kFirmwareCode}});
+    logger->setFaults({Fault{FaultKind::endMarkerOnly, kFirmwareCode}});
     secondsLookups = 0;
     EXPECT_EQ(upgrade("bin"), return_upgrade_firmware_successful);
     EXPECT_EQ(secondsLookups.load(), 6);
@@ -201,17 +201,37 @@ TEST_P(FirmwareUpgradeFailureTest, StaysInDumpMode)
 INSTANTIATE_TEST_SUITE_P(
     Failures, FirmwareUpgradeFailureTest,
     ::testing::Values(
-        FailureCase {"NoFolder", "nothing-here", FirmwareFlaw::none, false, {}, return_error_bin_file_path, false},
-        FailureCase {"NoFile", "bin", FirmwareFlaw::none, false, {}, return_can_not_open_bin_file, false},
-        FailureCase {"WrongSize", "bin", FirmwareFlaw::tooLong, true, {}, return_bin_file_size_error, false},
-        FailureCase {"WrongIdentification", "bin", FirmwareFlaw::wrongIdentification, true, {}, return_not_correct_bin_file,
-                     false},
-        FailureCase {"WrongChecksum", "bin", FirmwareFlaw::wrongChecksum, true, {}, return_bin_file_checksum_error, false},
-        FailureCase {"ChecksumErrorThenEndMarker", "bin", FirmwareFlaw::none, true,
-                     {Fault {FaultKind::checksumError, kFirmwareCode}}, return_device_checksum_error, true},
-        FailureCase {"ChecksumErrorWithoutEndMarker", "bin", FirmwareFlaw::none, true,
-                     {Fault {FaultKind::checksumError, kFirmwareCode}, Fault {FaultKind::noEndMarker, kFirmwareCode}},
-                     return_device_time_out, true},
-        FailureCase {"NoVerdict", "bin", FirmwareFlaw::none, true, {Fault {FaultKind::noVerdict, kFirmwareCode}},
-                     return_device_time_out, true}),
+        FailureCase{"NoFolder", "nothing-here", FirmwareFlaw::none, false, {}, return_error_bin_file_path, false},
+        FailureCase{"NoFile", "bin", FirmwareFlaw::none, false, {}, return_can_not_open_bin_file, false},
+        FailureCase{"WrongSize", "bin", FirmwareFlaw::tooLong, true, {}, return_bin_file_size_error, false},
+        FailureCase{"WrongIdentification",
+                    "bin",
+                    FirmwareFlaw::wrongIdentification,
+                    true,
+                    {},
+                    return_not_correct_bin_file,
+                    false},
+        FailureCase{
+            "WrongChecksum", "bin", FirmwareFlaw::wrongChecksum, true, {}, return_bin_file_checksum_error, false},
+        FailureCase{"ChecksumErrorThenEndMarker",
+                    "bin",
+                    FirmwareFlaw::none,
+                    true,
+                    {Fault{FaultKind::checksumError, kFirmwareCode}},
+                    return_device_checksum_error,
+                    true},
+        FailureCase{"ChecksumErrorWithoutEndMarker",
+                    "bin",
+                    FirmwareFlaw::none,
+                    true,
+                    {Fault{FaultKind::checksumError, kFirmwareCode}, Fault{FaultKind::noEndMarker, kFirmwareCode}},
+                    return_device_time_out,
+                    true},
+        FailureCase{"NoVerdict",
+                    "bin",
+                    FirmwareFlaw::none,
+                    true,
+                    {Fault{FaultKind::noVerdict, kFirmwareCode}},
+                    return_device_time_out,
+                    true}),
     [](const auto &info) { return std::string(info.param.name); });

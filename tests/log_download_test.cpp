@@ -27,7 +27,7 @@ constexpr int kMemorySizeCode = 0x63;
 
 // A clock whose second changes at every look, so that a wait of limit L ends
 // after exactly L + 1 empty polls; it counts the looks.
-std::atomic<int> clockLooks {0};
+std::atomic<int> clockLooks{0};
 int everLaterSecond() { return clockLooks++ % 60; }
 
 void useCountingClock()
@@ -83,16 +83,16 @@ TEST_F(LogDownloadTest, SuccessLeavesOnlyTheTrack)
     load(log);
     connect();
     ASSERT_EQ(dump(), return_dump_db_successful);
-    EXPECT_EQ(filesIn(work), std::vector<std::string> {"track.txt"});
+    EXPECT_EQ(filesIn(work), std::vector<std::string>{"track.txt"});
     EXPECT_TRUE(readFile(work / "track.txt") == trackOf(log.image));
-    EXPECT_EQ(commandsReceived(), std::vector<std::vector<uint8_t>> {frame(0x60, 0xB5)});
+    EXPECT_EQ(commandsReceived(), std::vector<std::vector<uint8_t>>{frame(0x60, 0xB5)});
     EXPECT_TRUE(linkState().dumpMode.inDumpMode);
 
     // The folder is made when missing; a second readout replaces the file.
     const auto again = sim::generateLog(sim::LogShape::drive, 22);
     load(again);
     ASSERT_EQ(dump((work / "new" / "second.txt").string()), return_dump_db_successful);
-    EXPECT_EQ(filesIn(work / "new"), std::vector<std::string> {"second.txt"});
+    EXPECT_EQ(filesIn(work / "new"), std::vector<std::string>{"second.txt"});
     EXPECT_TRUE(readFile(work / "new" / "second.txt") == trackOf(again.image));
 }
 
@@ -102,14 +102,13 @@ TEST_F(LogDownloadTest, PausesInTheStreamShiftNothing)
     const auto log = sim::generateLog(sim::LogShape::marks, 8);
     load(log);
     connect();
-    for (size_t at : {kImageBytes / 2, size_t {12345}}) {
-        logger->setFaults({Fault {FaultKind::stall, kDumpCode, at, 350}});
+    for (size_t at : {kImageBytes / 2, size_t{12345}}) {
+        logger->setFaults({Fault{FaultKind::stall, kDumpCode, at, 350}});
         InDirectory in(work);
         ASSERT_EQ(log::downloadLogImage(), 1) << "pause at " << at;
-        EXPECT_TRUE(readFile(work / "DB.sr") == std::string(log.image.begin(), log.image.end()))
-            << "pause at " << at;
+        EXPECT_TRUE(readFile(work / "DB.sr") == std::string(log.image.begin(), log.image.end())) << "pause at " << at;
     }
-    logger->setFaults({Fault {FaultKind::stall, kDumpCode, 777, 350}});
+    logger->setFaults({Fault{FaultKind::stall, kDumpCode, 777, 350}});
     ASSERT_EQ(dump(), return_dump_db_successful);
     EXPECT_TRUE(readFile(work / "track.txt") == trackOf(log.image));
 }
@@ -133,7 +132,7 @@ TEST_P(BrokenStreamTest, GivesTwelveAndKeepsWhatArrived)
     logger->setFaults({GetParam().fault});
     useCountingClock();
     EXPECT_EQ(dump(), return_device_time_out);
-    EXPECT_EQ(filesIn(work), std::vector<std::string> {"DB.sr"});
+    EXPECT_EQ(filesIn(work), std::vector<std::string>{"DB.sr"});
     const std::string raw = readFile(work / "DB.sr");
     if (GetParam().rawBytes == SIZE_MAX) {
         EXPECT_LE(raw.size(), kImageBytes / 2);
@@ -155,15 +154,15 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, BrokenStreamTest,
     ::testing::Values(
         // Nothing at all: the stream gives up after the tick limit of 2, not after 104 minutes.
-        BrokenStreamCase {"SilentDevice", Fault {FaultKind::silence, kDumpCode}, 0, 3},
-        BrokenStreamCase {"StopsHalfway", Fault {FaultKind::shortReply, kDumpCode}, kImageBytes / 2, 0},
-        BrokenStreamCase {"HangsUpHalfway", Fault {FaultKind::hangup, kDumpCode}, SIZE_MAX, 0},
+        BrokenStreamCase{"SilentDevice", Fault{FaultKind::silence, kDumpCode}, 0, 3},
+        BrokenStreamCase{"StopsHalfway", Fault{FaultKind::shortReply, kDumpCode}, kImageBytes / 2, 0},
+        BrokenStreamCase{"HangsUpHalfway", Fault{FaultKind::hangup, kDumpCode}, SIZE_MAX, 0},
         // The image is complete, the end marker does not follow it.
-        BrokenStreamCase {"NoEndMarker", Fault {FaultKind::noEndMarker, kDumpCode}, kImageBytes, 0},
-        BrokenStreamCase {"MarkerWithoutZero", Fault {FaultKind::noTerminatingZero, kDumpCode}, kImageBytes, 0},
+        BrokenStreamCase{"NoEndMarker", Fault{FaultKind::noEndMarker, kDumpCode}, kImageBytes, 0},
+        BrokenStreamCase{"MarkerWithoutZero", Fault{FaultKind::noTerminatingZero, kDumpCode}, kImageBytes, 0},
         // Line noise: 15 stray bytes shift the rest of the image by one record
         // minus one byte; the image's own last bytes stand where the marker should.
-        BrokenStreamCase {"StrayBytes", Fault {FaultKind::strayBytes, kDumpCode, 100000, 0, 15}, kImageBytes, 0}),
+        BrokenStreamCase{"StrayBytes", Fault{FaultKind::strayBytes, kDumpCode, 100000, 0, 15}, kImageBytes, 0}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(LogDownloadTest, NotInDumpModeGivesTwentySixAndTouchesNothing)
@@ -197,7 +196,7 @@ TEST_F(LogDownloadTest, OrderingFailureGivesSevenAndKeepsTheRawFile)
     std::filesystem::create_directory(work / "SortDB.sr");
     connect();
     EXPECT_EQ(dump(), return_can_not_create_sort_db_file);
-    EXPECT_EQ(filesIn(work), (std::vector<std::string> {"DB.sr", "SortDB.sr"}));
+    EXPECT_EQ(filesIn(work), (std::vector<std::string>{"DB.sr", "SortDB.sr"}));
     EXPECT_EQ(readFile(work / "DB.sr").size(), kImageBytes);
 }
 
@@ -207,7 +206,7 @@ TEST_F(LogDownloadTest, ExportFailureGivesEightAndKeepsTheIntermediateFiles)
     std::filesystem::create_directory(work / "track.txt");
     connect();
     EXPECT_EQ(dump(), return_can_not_create_output_file);
-    EXPECT_EQ(filesIn(work), (std::vector<std::string> {"Output_tmp.dat", "SortDB.sr", "track.txt"}));
+    EXPECT_EQ(filesIn(work), (std::vector<std::string>{"Output_tmp.dat", "SortDB.sr", "track.txt"}));
 }
 
 TEST_F(LogDownloadTest, EveryMissingFolderOfThePathIsMade)
@@ -216,11 +215,11 @@ TEST_F(LogDownloadTest, EveryMissingFolderOfThePathIsMade)
     connect();
     InDirectory in(work);
     ASSERT_EQ(dump((dir / "missing" / "deeper" / "track.txt").string()), return_dump_db_successful);
-    EXPECT_EQ(filesIn(dir / "missing" / "deeper"), std::vector<std::string> {"track.txt"});
+    EXPECT_EQ(filesIn(dir / "missing" / "deeper"), std::vector<std::string>{"track.txt"});
     ASSERT_EQ(dump("relative/deeper/bare.txt"), return_dump_db_successful);
-    EXPECT_EQ(filesIn(work / "relative" / "deeper"), std::vector<std::string> {"bare.txt"});
+    EXPECT_EQ(filesIn(work / "relative" / "deeper"), std::vector<std::string>{"bare.txt"});
     ASSERT_EQ(dump("bare.txt"), return_dump_db_successful);
-    EXPECT_EQ(filesIn(work), (std::vector<std::string> {"bare.txt", "relative"}));
+    EXPECT_EQ(filesIn(work), (std::vector<std::string>{"bare.txt", "relative"}));
 }
 
 TEST_F(LogDownloadTest, EraseEmptiesTheLog)
@@ -228,7 +227,7 @@ TEST_F(LogDownloadTest, EraseEmptiesTheLog)
     load(sim::generateLog(sim::LogShape::drive, 1));
     connect();
     EXPECT_EQ(QZ_TRK7700_ERASE_All_DB(kCom), return_erase_db_successful);
-    EXPECT_EQ(commandsReceived(), (std::vector<std::vector<uint8_t>> {frame(0x63, 0xB7), frame(0x61, 0xB6)}));
+    EXPECT_EQ(commandsReceived(), (std::vector<std::vector<uint8_t>>{frame(0x63, 0xB7), frame(0x61, 0xB6)}));
     EXPECT_EQ(logger->snapshot().erases, 1);
     ASSERT_EQ(dump(), return_dump_db_successful);
     EXPECT_EQ(readFile(work / "track.txt"), std::string(log::kGgaHeaderLine) + log::kRmcHeaderLine);
@@ -252,8 +251,8 @@ TEST_P(EraseLimitTest, UnconfirmedEraseWaitsTheLimitOfItsMemorySize)
 {
     const auto &c = GetParam();
     logger->withState([&](sim::DeviceState &state) { state.memorySizeReply = c.memorySizeReply; });
-    std::vector<Fault> faults {Fault {FaultKind::silence, kEraseCode}};
-    if (!c.memorySizeAnswered) faults.push_back(Fault {FaultKind::silence, kMemorySizeCode});
+    std::vector<Fault> faults{Fault{FaultKind::silence, kEraseCode}};
+    if (!c.memorySizeAnswered) faults.push_back(Fault{FaultKind::silence, kMemorySizeCode});
     logger->setFaults(faults);
     connect();
     linkState().testHooks.readTimeoutMs = 2;
@@ -268,10 +267,9 @@ TEST_P(EraseLimitTest, UnconfirmedEraseWaitsTheLimitOfItsMemorySize)
 }
 
 INSTANTIATE_TEST_SUITE_P(MemorySizes, EraseLimitTest,
-                         ::testing::Values(EraseLimitCase {0x400000, true, 80}, EraseLimitCase {0x800000, true, 160},
-                                           EraseLimitCase {0x1000000, true, 320},
-                                           EraseLimitCase {0x2000000, true, 640},
-                                           EraseLimitCase {0x800000, false, 80}),
+                         ::testing::Values(EraseLimitCase{0x400000, true, 80}, EraseLimitCase{0x800000, true, 160},
+                                           EraseLimitCase{0x1000000, true, 320}, EraseLimitCase{0x2000000, true, 640},
+                                           EraseLimitCase{0x800000, false, 80}),
                          [](const auto &info) {
                              if (!info.param.memorySizeAnswered) return std::string("SizeNotAnswered");
                              return "Size" + std::to_string(info.param.memorySizeReply >> 20) + "MiB";

@@ -79,9 +79,9 @@ TEST_F(GpsBabelTest, ReadsBackEveryRecordsPositionAndTime)
     writeFile(work / "track.nmea", sentencesOf(readFile(work / "track.txt")));
 
     const auto gpx = work / "track.gpx";
-    ASSERT_EQ(run({"gpsbabel", "-t", "-i", "nmea", "-f", (work / "track.nmea").string(), "-o", "gpx", "-F",
-                   gpx.string()}),
-              0);
+    ASSERT_EQ(
+        run({"gpsbabel", "-t", "-i", "nmea", "-f", (work / "track.nmea").string(), "-o", "gpx", "-F", gpx.string()}),
+        0);
     const auto read = gpxTrackPoints(readFile(gpx));
     ASSERT_EQ(read.size(), log.points.size());
     for (size_t i = 0; i < read.size(); ++i) {

@@ -29,7 +29,10 @@ protected:
 
 std::string slotOf(const std::string &image, size_t slot) { return image.substr(slot * 16, 16); }
 
-RecordFields somePlace(uint32_t second) { return {121345678, 25031234, utcStamp(2026, 5, 1, 8, 0, second), 10, 3, 0xFF}; }
+RecordFields somePlace(uint32_t second)
+{
+    return {121345678, 25031234, utcStamp(2026, 5, 1, 8, 0, second), 10, 3, 0xFF};
+}
 
 }  // namespace
 
@@ -59,12 +62,11 @@ TEST_P(GeneratedShapeTest, OldestRecordFirstThenEmptySlots)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Shapes, GeneratedShapeTest, ::testing::ValuesIn(sim::allLogShapes()),
-                         [](const auto &info) {
-                             std::string name = sim::logShapeName(info.param);
-                             std::erase(name, '-');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Shapes, GeneratedShapeTest, ::testing::ValuesIn(sim::allLogShapes()), [](const auto &info) {
+    std::string name = sim::logShapeName(info.param);
+    std::erase(name, '-');
+    return name;
+});
 
 TEST_F(OrderingTest, NeverWrappedLogIsCopiedUnchanged)
 {

@@ -20,7 +20,7 @@ namespace {
 const std::string kHeader = std::string(log::kGgaHeaderLine) + log::kRmcHeaderLine;
 
 // Mark 3, 09:45:12 UTC on 5 December 2026, 25 deg 03.1234 min N, 121 deg 34.5678 min E, 123 m, 7 knots.
-const RecordFields kWorkedExample {121345678, 25031234, utcStamp(2026, 12, 5, 9, 45, 12), 123, 7, 3};
+const RecordFields kWorkedExample{121345678, 25031234, utcStamp(2026, 12, 5, 9, 45, 12), 123, 7, 3};
 
 std::string linesOf(const RecordFields &fields)
 {
@@ -64,9 +64,8 @@ protected:
 TEST_F(TrackTextTest, WorkedExampleComesOutByteForByte)
 {
     ASSERT_EQ(exportImage(imageWith({kWorkedExample})), 1);
-    EXPECT_EQ(track(), kHeader +
-                           "--3,$GPGGA,094512.000,2503.1234,N,12134.5678,E,1,08,00.0,123.0,M,00.0,M,,*66\r\n"
-                           "--3,$GPRMC,094512.000,A,2503.1234,N,12134.5678,E,7.00,0.00,051226,,*04\r\n");
+    EXPECT_EQ(track(), kHeader + "--3,$GPGGA,094512.000,2503.1234,N,12134.5678,E,1,08,00.0,123.0,M,00.0,M,,*66\r\n"
+                                 "--3,$GPRMC,094512.000,A,2503.1234,N,12134.5678,E,7.00,0.00,051226,,*04\r\n");
     EXPECT_EQ(readFile(dir / "Output_tmp.dat"),
               "--3,$GPGGA,094512.000,2503.1234,N,12134.5678,E,1,08,00.0,123.0,M,00.0,M,,*00\r\n"
               "--3,$GPRMC,094512.000,A,2503.1234,N,12134.5678,E,7.00,0.00,051226,,*00\r\n");
@@ -104,76 +103,94 @@ const uint32_t kNoon = utcStamp(2026, 12, 5, 12, 0, 0);
 
 INSTANTIATE_TEST_SUITE_P(
     Fields, FieldFormatTest,
-    ::testing::Values(
-        FieldCase {"Mark0", {kLon, kLat, kNoon, 5, 1, 0},
-                   "--0,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,5.0,M,00.0,M,,*00",
-                   "--0,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,1.00,0.00,051226,,*00"},
-        FieldCase {"Mark7", {kLon, kLat, kNoon, 5, 1, 7},
-                   "--7,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,5.0,M,00.0,M,,*00",
-                   "--7,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,1.00,0.00,051226,,*00"},
-        FieldCase {"Mark42", {kLon, kLat, kNoon, 5, 1, 42},
-                   "-42,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,5.0,M,00.0,M,,*00",
-                   "-42,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,1.00,0.00,051226,,*00"},
-        FieldCase {"Mark254", {kLon, kLat, kNoon, 5, 1, 254},
-                   "254,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,5.0,M,00.0,M,,*00",
-                   "254,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,1.00,0.00,051226,,*00"},
-        FieldCase {"NoMark", {kLon, kLat, kNoon, 5, 1, 0xFF},
-                   "---,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,5.0,M,00.0,M,,*00",
-                   "---,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,1.00,0.00,051226,,*00"},
-        FieldCase {"ZeroNorthZeroWest", {kSouth | 0, 0, kNoon, 5, 1, 0xFF},
-                   "---,$GPGGA,120000.000,0000.0000,N,00000.0000,W,1,08,00.0,5.0,M,00.0,M,,*00",
-                   "---,$GPRMC,120000.000,A,0000.0000,N,00000.0000,W,1.00,0.00,051226,,*00"},
-        FieldCase {"SouthWest", {kSouth | 58228960, kSouth | 33554940, kNoon, 5, 1, 0xFF},
-                   "---,$GPGGA,120000.000,3355.4940,S,05822.8960,W,1,08,00.0,5.0,M,00.0,M,,*00",
-                   "---,$GPRMC,120000.000,A,3355.4940,S,05822.8960,W,1.00,0.00,051226,,*00"},
-        FieldCase {"SouthEastSmallLongitude", {120500, kSouth | 3000, kNoon, 5, 1, 0xFF},
-                   "---,$GPGGA,120000.000,0000.3000,S,00012.0500,E,1,08,00.0,5.0,M,00.0,M,,*00",
-                   "---,$GPRMC,120000.000,A,0000.3000,S,00012.0500,E,1.00,0.00,051226,,*00"},
-        FieldCase {"FractionsWithLeadingZeros", {179000001, 25030012, kNoon, 5, 1, 0xFF},
-                   "---,$GPGGA,120000.000,2503.0012,N,17900.0001,E,1,08,00.0,5.0,M,00.0,M,,*00",
-                   "---,$GPRMC,120000.000,A,2503.0012,N,17900.0001,E,1.00,0.00,051226,,*00"},
-        FieldCase {"OutOfRangeWrittenInFull", {0x7FFFFFFF, 0x7FFFFFFF, kNoon, 5, 1, 0xFF},
-                   "---,$GPGGA,120000.000,214748.3647,N,214748.3647,E,1,08,00.0,5.0,M,00.0,M,,*00",
-                   "---,$GPRMC,120000.000,A,214748.3647,N,214748.3647,E,1.00,0.00,051226,,*00"},
-        FieldCase {"AltitudeMinus7", {kLon, kLat, kNoon, static_cast<uint16_t>(-7), 1, 0xFF},
-                   "---,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,-7.0,M,00.0,M,,*00",
-                   "---,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,1.00,0.00,051226,,*00"},
-        FieldCase {"AltitudeZero", {kLon, kLat, kNoon, 0, 1, 0xFF},
-                   "---,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,0.0,M,00.0,M,,*00",
-                   "---,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,1.00,0.00,051226,,*00"},
-        FieldCase {"NoAltitude", {kLon, kLat, kNoon, 0xFFFF, 1, 0xFF},
-                   "---,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,00000,M,00.0,M,,*00",
-                   "---,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,1.00,0.00,051226,,*00"},
-        FieldCase {"AltitudeExtremes", {kLon, kLat, kNoon, 0x8000, 1, 0xFF},
-                   "---,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,-32768.0,M,00.0,M,,*00",
-                   "---,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,1.00,0.00,051226,,*00"},
-        FieldCase {"MidnightFirstOfJanuary2003", {kLon, kLat, utcStamp(2003, 1, 1, 0, 0, 0), 5, 1, 0xFF},
-                   "---,$GPGGA,000000.000,2503.1234,N,12134.5678,E,1,08,00.0,5.0,M,00.0,M,,*00",
-                   "---,$GPRMC,000000.000,A,2503.1234,N,12134.5678,E,1.00,0.00,010103,,*00"},
-        FieldCase {"LastSecondOfTheYear", {kLon, kLat, utcStamp(2025, 12, 31, 23, 59, 59), 5, 1, 0xFF},
-                   "---,$GPGGA,235959.000,2503.1234,N,12134.5678,E,1,08,00.0,5.0,M,00.0,M,,*00",
-                   "---,$GPRMC,235959.000,A,2503.1234,N,12134.5678,E,1.00,0.00,311225,,*00"},
-        FieldCase {"SpeedZero", {kLon, kLat, kNoon, 5, 0, 0xFF},
-                   "---,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,5.0,M,00.0,M,,*00",
-                   "---,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,0.00,0.00,051226,,*00"},
-        FieldCase {"Speed255", {kLon, kLat, kNoon, 5, 255, 0xFF},
-                   "---,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,5.0,M,00.0,M,,*00",
-                   "---,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,255.00,0.00,051226,,*00"},
-        FieldCase {"StampAllOnesStillTwoDigitFields", {kLon, kLat, 0xFFFFFFFF, 5, 1, 0xFF},
-                   "---,$GPGGA,316363.000,2503.1234,N,12134.5678,E,1,08,00.0,5.0,M,00.0,M,,*00",
-                   "---,$GPRMC,316363.000,A,2503.1234,N,12134.5678,E,1.00,0.00,311563,,*00"}),
+    ::testing::Values(FieldCase{"Mark0",
+                                {kLon, kLat, kNoon, 5, 1, 0},
+                                "--0,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,5.0,M,00.0,M,,*00",
+                                "--0,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,1.00,0.00,051226,,*00"},
+                      FieldCase{"Mark7",
+                                {kLon, kLat, kNoon, 5, 1, 7},
+                                "--7,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,5.0,M,00.0,M,,*00",
+                                "--7,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,1.00,0.00,051226,,*00"},
+                      FieldCase{"Mark42",
+                                {kLon, kLat, kNoon, 5, 1, 42},
+                                "-42,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,5.0,M,00.0,M,,*00",
+                                "-42,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,1.00,0.00,051226,,*00"},
+                      FieldCase{"Mark254",
+                                {kLon, kLat, kNoon, 5, 1, 254},
+                                "254,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,5.0,M,00.0,M,,*00",
+                                "254,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,1.00,0.00,051226,,*00"},
+                      FieldCase{"NoMark",
+                                {kLon, kLat, kNoon, 5, 1, 0xFF},
+                                "---,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,5.0,M,00.0,M,,*00",
+                                "---,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,1.00,0.00,051226,,*00"},
+                      FieldCase{"ZeroNorthZeroWest",
+                                {kSouth | 0, 0, kNoon, 5, 1, 0xFF},
+                                "---,$GPGGA,120000.000,0000.0000,N,00000.0000,W,1,08,00.0,5.0,M,00.0,M,,*00",
+                                "---,$GPRMC,120000.000,A,0000.0000,N,00000.0000,W,1.00,0.00,051226,,*00"},
+                      FieldCase{"SouthWest",
+                                {kSouth | 58228960, kSouth | 33554940, kNoon, 5, 1, 0xFF},
+                                "---,$GPGGA,120000.000,3355.4940,S,05822.8960,W,1,08,00.0,5.0,M,00.0,M,,*00",
+                                "---,$GPRMC,120000.000,A,3355.4940,S,05822.8960,W,1.00,0.00,051226,,*00"},
+                      FieldCase{"SouthEastSmallLongitude",
+                                {120500, kSouth | 3000, kNoon, 5, 1, 0xFF},
+                                "---,$GPGGA,120000.000,0000.3000,S,00012.0500,E,1,08,00.0,5.0,M,00.0,M,,*00",
+                                "---,$GPRMC,120000.000,A,0000.3000,S,00012.0500,E,1.00,0.00,051226,,*00"},
+                      FieldCase{"FractionsWithLeadingZeros",
+                                {179000001, 25030012, kNoon, 5, 1, 0xFF},
+                                "---,$GPGGA,120000.000,2503.0012,N,17900.0001,E,1,08,00.0,5.0,M,00.0,M,,*00",
+                                "---,$GPRMC,120000.000,A,2503.0012,N,17900.0001,E,1.00,0.00,051226,,*00"},
+                      FieldCase{"OutOfRangeWrittenInFull",
+                                {0x7FFFFFFF, 0x7FFFFFFF, kNoon, 5, 1, 0xFF},
+                                "---,$GPGGA,120000.000,214748.3647,N,214748.3647,E,1,08,00.0,5.0,M,00.0,M,,*00",
+                                "---,$GPRMC,120000.000,A,214748.3647,N,214748.3647,E,1.00,0.00,051226,,*00"},
+                      FieldCase{"AltitudeMinus7",
+                                {kLon, kLat, kNoon, static_cast<uint16_t>(-7), 1, 0xFF},
+                                "---,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,-7.0,M,00.0,M,,*00",
+                                "---,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,1.00,0.00,051226,,*00"},
+                      FieldCase{"AltitudeZero",
+                                {kLon, kLat, kNoon, 0, 1, 0xFF},
+                                "---,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,0.0,M,00.0,M,,*00",
+                                "---,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,1.00,0.00,051226,,*00"},
+                      FieldCase{"NoAltitude",
+                                {kLon, kLat, kNoon, 0xFFFF, 1, 0xFF},
+                                "---,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,00000,M,00.0,M,,*00",
+                                "---,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,1.00,0.00,051226,,*00"},
+                      FieldCase{"AltitudeExtremes",
+                                {kLon, kLat, kNoon, 0x8000, 1, 0xFF},
+                                "---,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,-32768.0,M,00.0,M,,*00",
+                                "---,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,1.00,0.00,051226,,*00"},
+                      FieldCase{"MidnightFirstOfJanuary2003",
+                                {kLon, kLat, utcStamp(2003, 1, 1, 0, 0, 0), 5, 1, 0xFF},
+                                "---,$GPGGA,000000.000,2503.1234,N,12134.5678,E,1,08,00.0,5.0,M,00.0,M,,*00",
+                                "---,$GPRMC,000000.000,A,2503.1234,N,12134.5678,E,1.00,0.00,010103,,*00"},
+                      FieldCase{"LastSecondOfTheYear",
+                                {kLon, kLat, utcStamp(2025, 12, 31, 23, 59, 59), 5, 1, 0xFF},
+                                "---,$GPGGA,235959.000,2503.1234,N,12134.5678,E,1,08,00.0,5.0,M,00.0,M,,*00",
+                                "---,$GPRMC,235959.000,A,2503.1234,N,12134.5678,E,1.00,0.00,311225,,*00"},
+                      FieldCase{"SpeedZero",
+                                {kLon, kLat, kNoon, 5, 0, 0xFF},
+                                "---,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,5.0,M,00.0,M,,*00",
+                                "---,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,0.00,0.00,051226,,*00"},
+                      FieldCase{"Speed255",
+                                {kLon, kLat, kNoon, 5, 255, 0xFF},
+                                "---,$GPGGA,120000.000,2503.1234,N,12134.5678,E,1,08,00.0,5.0,M,00.0,M,,*00",
+                                "---,$GPRMC,120000.000,A,2503.1234,N,12134.5678,E,255.00,0.00,051226,,*00"},
+                      FieldCase{"StampAllOnesStillTwoDigitFields",
+                                {kLon, kLat, 0xFFFFFFFF, 5, 1, 0xFF},
+                                "---,$GPGGA,316363.000,2503.1234,N,12134.5678,E,1,08,00.0,5.0,M,00.0,M,,*00",
+                                "---,$GPRMC,316363.000,A,2503.1234,N,12134.5678,E,1.00,0.00,311563,,*00"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(ChecksumFillerTest, SameResultWhateverThePieces)
 {
     const std::string text = linesOf(kWorkedExample) + linesOf({kSouth | 1, kSouth | 2, 0, 0xFFFF, 0, 0xFF});
     std::string whole(text.size() + 2, '\0');
-    whole.resize(static_cast<size_t>(log::ChecksumFiller().fill(text.data(), text.size(), whole.data()) - whole.data()));
-    const std::string workedExample =
-        "--3,$GPGGA,094512.000,2503.1234,N,12134.5678,E,1,08,00.0,123.0,M,00.0,M,,*66\r\n"
-        "--3,$GPRMC,094512.000,A,2503.1234,N,12134.5678,E,7.00,0.00,051226,,*04\r\n";
+    whole.resize(
+        static_cast<size_t>(log::ChecksumFiller().fill(text.data(), text.size(), whole.data()) - whole.data()));
+    const std::string workedExample = "--3,$GPGGA,094512.000,2503.1234,N,12134.5678,E,1,08,00.0,123.0,M,00.0,M,,*66\r\n"
+                                      "--3,$GPRMC,094512.000,A,2503.1234,N,12134.5678,E,7.00,0.00,051226,,*04\r\n";
     EXPECT_EQ(whole.substr(0, workedExample.size()), workedExample);
-    for (size_t piece : {size_t {1}, size_t {2}, size_t {3}, size_t {7}}) {
+    for (size_t piece : {size_t{1}, size_t{2}, size_t{3}, size_t{7}}) {
         log::ChecksumFiller filler;
         std::string pieces;
         for (size_t at = 0; at < text.size(); at += piece) {

@@ -24,8 +24,10 @@ TEST_F(ReadoutHistoryTest, KeepsListsAndGivesBackEveryText)
     EXPECT_EQ(client::historyFolder(), (dir / "data" / "trk7700" / "history").string());
     EXPECT_TRUE(client::listHistory().empty());
     std::string big;
-    for (int i = 0; i < 20000; ++i) big += "--5,$GPGGA,120000.000,4807.0380,N,01131.0000,E,1,08,00.0,545,M,00.0,M,,*4F\r\n";
-    const std::pair<uint32_t, std::string> readouts[] = {{12345, "first\r\n"}, {12345, big}, {3000000000u, "other logger\r\n"}};
+    for (int i = 0; i < 20000; ++i)
+        big += "--5,$GPGGA,120000.000,4807.0380,N,01131.0000,E,1,08,00.0,545,M,00.0,M,,*4F\r\n";
+    const std::pair<uint32_t, std::string> readouts[] = {
+        {12345, "first\r\n"}, {12345, big}, {3000000000u, "other logger\r\n"}};
     std::vector<std::string> names;
     std::time_t when = 1765000000;
     for (const auto &[serial, text] : readouts) {

@@ -23,7 +23,7 @@ TEST(ReadoutProgressTest, DurationsAndTimeLeft)
     // A quarter of the memory in 87 s: three quarters are left at the same rate.
     EXPECT_DOUBLE_EQ(estimateSecondsLeft(kLogImageBytes / 4, kLogImageBytes, 87), 261);
     EXPECT_DOUBLE_EQ(estimateSecondsLeft(kLogImageBytes, kLogImageBytes, 347), 0);
-    EXPECT_LT(estimateSecondsLeft(0, kLogImageBytes, 5), 0);        // nothing received yet
+    EXPECT_LT(estimateSecondsLeft(0, kLogImageBytes, 5), 0);         // nothing received yet
     EXPECT_LT(estimateSecondsLeft(20000, kLogImageBytes, 0.05), 0);  // too soon for a rate
 }
 
@@ -138,7 +138,14 @@ TEST(SpeedUnitsTest, SentKnotsOnlyWhenTheyFitAByte)
     struct Case {
         double kmh;
         std::optional<uint8_t> knots;
-    } cases[] = {{10, 6}, {36, 20}, {472, 255}, {472.1, 255}, {472.2, std::nullopt}, {500, std::nullopt},
-                 {1e300, std::nullopt}, {-2, std::nullopt}, {std::nan(""), std::nullopt}};
+    } cases[] = {{10, 6},
+                 {36, 20},
+                 {472, 255},
+                 {472.1, 255},
+                 {472.2, std::nullopt},
+                 {500, std::nullopt},
+                 {1e300, std::nullopt},
+                 {-2, std::nullopt},
+                 {std::nan(""), std::nullopt}};
     for (const auto &c : cases) EXPECT_EQ(kmhToSentKnotsByte(c.kmh), c.knots) << c.kmh << " km/h";
 }

@@ -29,8 +29,8 @@ std::string read(const std::string &path)
 
 struct Case {
     const char *name;
-    std::string staged;        // content of the staged text
-    std::string earlierFile;   // an earlier file of the readout's names ("" for none)
+    std::string staged;       // content of the staged text
+    std::string earlierFile;  // an earlier file of the readout's names ("" for none)
     client::StagedTextOutcome expected;
 };
 
@@ -61,17 +61,17 @@ TEST_P(ReadoutStaging, PlacesOrKeepsTheEarlierReadout)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReadoutStaging,
-    ::testing::Values(Case {"RecordsReplaceText", kOneRecord, "Wayfolk.txt", client::StagedTextOutcome::placed},
-                      Case {"EmptyIntoEmptyFolder", kHeaders, "", client::StagedTextOutcome::placed},
-                      Case {"EmptyKeepsText", kHeaders, "Wayfolk.txt", client::StagedTextOutcome::emptyKeptEarlier},
-                      Case {"EmptyKeepsNmea", kHeaders, "Wayfolk.nmea", client::StagedTextOutcome::emptyKeptEarlier},
-                      Case {"EmptyKeepsGpx", kHeaders, "Wayfolk.gpx", client::StagedTextOutcome::emptyKeptEarlier},
-                      Case {"EmptyKeepsMarkFile", kHeaders, "wayfolk(TAG--5).nmea",
-                            client::StagedTextOutcome::emptyKeptEarlier},
-                      Case {"HeadersWithoutLineEnd", "Header 1\r\nHeader 2", "Wayfolk.kml",
-                            client::StagedTextOutcome::emptyKeptEarlier},
-                      Case {"OtherStampIsNoEarlierReadout", kHeaders, "wayfolk(TAG--5)05_12-9_07_03.nmea",
-                            client::StagedTextOutcome::placed}),
+    ::testing::Values(Case{"RecordsReplaceText", kOneRecord, "Wayfolk.txt", client::StagedTextOutcome::placed},
+                      Case{"EmptyIntoEmptyFolder", kHeaders, "", client::StagedTextOutcome::placed},
+                      Case{"EmptyKeepsText", kHeaders, "Wayfolk.txt", client::StagedTextOutcome::emptyKeptEarlier},
+                      Case{"EmptyKeepsNmea", kHeaders, "Wayfolk.nmea", client::StagedTextOutcome::emptyKeptEarlier},
+                      Case{"EmptyKeepsGpx", kHeaders, "Wayfolk.gpx", client::StagedTextOutcome::emptyKeptEarlier},
+                      Case{"EmptyKeepsMarkFile", kHeaders, "wayfolk(TAG--5).nmea",
+                           client::StagedTextOutcome::emptyKeptEarlier},
+                      Case{"HeadersWithoutLineEnd", "Header 1\r\nHeader 2", "Wayfolk.kml",
+                           client::StagedTextOutcome::emptyKeptEarlier},
+                      Case{"OtherStampIsNoEarlierReadout", kHeaders, "wayfolk(TAG--5)05_12-9_07_03.nmea",
+                           client::StagedTextOutcome::placed}),
     [](const auto &info) { return info.param.name; });
 
 TEST(ReadoutStagingFiles, ARecordCheckNeverBlocksOnAFifo)

@@ -105,43 +105,41 @@ TEST_P(RefusedRequestTest, EndsAtOnceWithoutSuccess)
 INSTANTIATE_TEST_SUITE_P(
     Requests, RefusedRequestTest,
     ::testing::Values(
-        RefusalCase {"Download", 0x60, 7,
-                     std::string(log::kLogImageSize, '\xFF') + kMarker,
-                     [](const auto &work) { return QZ_TRK7700_DUMP_DB(3, (work / "Wayfolk.txt").c_str()); },
-                     return_device_time_out},
-        RefusalCase {"Erase", 0x61, 7, kMemorySize + kMarker, [](const auto &) { return QZ_TRK7700_ERASE_All_DB(3); },
-                     return_device_time_out},
+        RefusalCase{"Download", 0x60, 7, std::string(log::kLogImageSize, '\xFF') + kMarker,
+                    [](const auto &work) { return QZ_TRK7700_DUMP_DB(3, (work / "Wayfolk.txt").c_str()); },
+                    return_device_time_out},
+        RefusalCase{"Erase", 0x61, 7, kMemorySize + kMarker, [](const auto &) { return QZ_TRK7700_ERASE_All_DB(3); },
+                    return_device_time_out},
         // Only the refused exchange is lost: without a size the erase assumes 4 MiB and goes on.
-        RefusalCase {"MemorySizeOfAnErase", 0x63, 7, kMarker,
-                     [](const auto &) { return QZ_TRK7700_ERASE_All_DB(3); }, return_erase_db_successful},
-        RefusalCase {"SettingsRead", 0x62, 7, std::string(256, '\x05') + kMarker,
-                     [](const auto &) {
-                         int32_t time = 0, distance = 0;
-                         uint8_t vibration = 0, tag = 0, speed = 0;
-                         return QZ_TRK7700_READ_SETTING_VALUE(3, &time, &distance, &vibration, &tag, &speed);
-                     },
-                     return_device_time_out},
-        RefusalCase {"SettingsUpload", 0x55, 7, kMemorySize + withNul("Checksum    OK") + kMarker,
-                     [](const auto &work) {
-                         return QZ_TRK7700_SETTING_DEVICE(3, 5, 0, 2, 1, (work / "wav").c_str(), 0);
-                     },
-                     return_device_time_out},
-        RefusalCase {"Information", 0x5B, 7, std::string(72, '\x0A') + std::string(16, '\0') + kMarker,
-                     [](const auto &) {
-                         int32_t serialNumber = 0;
-                         char version[5] = {};
-                         return QZ_TRK7700_READ_DEVICE_INFORMATION(3, &serialNumber, version);
-                     },
-                     return_device_information_no_answer},
-        RefusalCase {"GpsTime", 0x64, 7, std::string(16, '\x0C'),
-                     [](const auto &) {
-                         uint8_t v[6] = {};
-                         return QZ_TRK7700_READ_GPS_UTC_TIME_DATE(&v[0], &v[1], &v[2], &v[3], &v[4], &v[5]);
-                     },
-                     return_read_gps_utc_time_invalid},
-        RefusalCase {"FirmwareUpload", 0x5D, 7, withNul("Checksum    OK") + kMarker,
-                     [](const auto &work) { return QZ_TRK7700_FW_UPGRADE(3, (work / "bin").c_str()); },
-                     return_device_time_out}),
+        RefusalCase{"MemorySizeOfAnErase", 0x63, 7, kMarker, [](const auto &) { return QZ_TRK7700_ERASE_All_DB(3); },
+                    return_erase_db_successful},
+        RefusalCase{"SettingsRead", 0x62, 7, std::string(256, '\x05') + kMarker,
+                    [](const auto &) {
+                        int32_t time = 0, distance = 0;
+                        uint8_t vibration = 0, tag = 0, speed = 0;
+                        return QZ_TRK7700_READ_SETTING_VALUE(3, &time, &distance, &vibration, &tag, &speed);
+                    },
+                    return_device_time_out},
+        RefusalCase{
+            "SettingsUpload", 0x55, 7, kMemorySize + withNul("Checksum    OK") + kMarker,
+            [](const auto &work) { return QZ_TRK7700_SETTING_DEVICE(3, 5, 0, 2, 1, (work / "wav").c_str(), 0); },
+            return_device_time_out},
+        RefusalCase{"Information", 0x5B, 7, std::string(72, '\x0A') + std::string(16, '\0') + kMarker,
+                    [](const auto &) {
+                        int32_t serialNumber = 0;
+                        char version[5] = {};
+                        return QZ_TRK7700_READ_DEVICE_INFORMATION(3, &serialNumber, version);
+                    },
+                    return_device_information_no_answer},
+        RefusalCase{"GpsTime", 0x64, 7, std::string(16, '\x0C'),
+                    [](const auto &) {
+                        uint8_t v[6] = {};
+                        return QZ_TRK7700_READ_GPS_UTC_TIME_DATE(&v[0], &v[1], &v[2], &v[3], &v[4], &v[5]);
+                    },
+                    return_read_gps_utc_time_invalid},
+        RefusalCase{"FirmwareUpload", 0x5D, 7, withNul("Checksum    OK") + kMarker,
+                    [](const auto &work) { return QZ_TRK7700_FW_UPGRADE(3, (work / "bin").c_str()); },
+                    return_device_time_out}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(DeviceTest, RefusedGreetingFailsTheHandshake)

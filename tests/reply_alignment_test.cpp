@@ -69,8 +69,8 @@ protected:
 struct StrayCase {
     const char *name;
     size_t count;
-    size_t at;          // payload byte the stray bytes come before (the payload's size: before the marker)
-    int markerLateMs;   // 0: the marker follows at once
+    size_t at;         // payload byte the stray bytes come before (the payload's size: before the marker)
+    int markerLateMs;  // 0: the marker follows at once
 };
 
 void PrintTo(const StrayCase &c, std::ostream *os) { *os << c.name; }
@@ -83,8 +83,8 @@ TEST_P(StrayBytesInTheLog, FailTheReadoutAndKeepTheEarlierText)
     connect();
     const std::string earlier = "an earlier readout\r\n";
     writeFile(work / "Wayfolk.txt", earlier);
-    std::vector<Fault> faults {Fault {FaultKind::strayBytes, kDumpCode, c.at, 0, c.count}};
-    if (c.markerLateMs > 0) faults.push_back(Fault {FaultKind::lateEndMarker, kDumpCode, 0, c.markerLateMs});
+    std::vector<Fault> faults{Fault{FaultKind::strayBytes, kDumpCode, c.at, 0, c.count}};
+    if (c.markerLateMs > 0) faults.push_back(Fault{FaultKind::lateEndMarker, kDumpCode, 0, c.markerLateMs});
     logger->setFaults(faults);
     EXPECT_EQ(QZ_TRK7700_DUMP_DB(kCom, (work / "Wayfolk.txt").c_str()), return_device_time_out);
     EXPECT_EQ(readFile(work / "Wayfolk.txt"), earlier);
@@ -97,13 +97,14 @@ TEST_P(StrayBytesInTheLog, FailTheReadoutAndKeepTheEarlierText)
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2 + 2 * static_cast<long>(log.points.size()));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, StrayBytesInTheLog,
-    ::testing::Values(StrayCase {"OneRecordEarly", 15, 4096, 0}, StrayCase {"TwoRecordsLate", 30, 2000000, 0},
-                      StrayCase {"ThreeLateMarker", 3, 123457, 100}, StrayCase {"TwentyLateMarker", 20, 3000001, 100},
-                      StrayCase {"SixteenBeforeTheMarker", 16, kImageBytes, 0},
-                      StrayCase {"FiveBeforeALateMarker", 5, kImageBytes, 250}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, StrayBytesInTheLog,
+                         ::testing::Values(StrayCase{"OneRecordEarly", 15, 4096, 0},
+                                           StrayCase{"TwoRecordsLate", 30, 2000000, 0},
+                                           StrayCase{"ThreeLateMarker", 3, 123457, 100},
+                                           StrayCase{"TwentyLateMarker", 20, 3000001, 100},
+                                           StrayCase{"SixteenBeforeTheMarker", 16, kImageBytes, 0},
+                                           StrayCase{"FiveBeforeALateMarker", 5, kImageBytes, 250}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(ReplyAlignmentTest, InformationCountsOnlyInPlace)
 {
@@ -116,16 +117,17 @@ TEST_F(ReplyAlignmentTest, InformationCountsOnlyInPlace)
     const Case cases[] = {
         {"clean", {}, return_read_device_information_successful},
         {"three stray bytes in front",
-         {Fault {FaultKind::strayBytes, kInformationCode, 1, 0, 3}},
+         {Fault{FaultKind::strayBytes, kInformationCode, 1, 0, 3}},
          return_device_time_out},
         {"seventeen before the marker",
-         {Fault {FaultKind::strayBytes, kInformationCode, 88, 0, 17}},
+         {Fault{FaultKind::strayBytes, kInformationCode, 88, 0, 17}},
          return_device_time_out},
         {"stray bytes and a late marker",
-         {Fault {FaultKind::strayBytes, kInformationCode, 40, 0, 5},
-          Fault {FaultKind::lateEndMarker, kInformationCode, 0, 150}},
+         {Fault{FaultKind::strayBytes, kInformationCode, 40, 0, 5},
+          Fault{FaultKind::lateEndMarker, kInformationCode, 0, 150}},
          return_device_time_out},
-        {"a marker that comes late", {Fault {FaultKind::lateEndMarker, kInformationCode, 0, 300}},
+        {"a marker that comes late",
+         {Fault{FaultKind::lateEndMarker, kInformationCode, 0, 300}},
          return_read_device_information_successful},
     };
     for (const Case &c : cases) {
@@ -148,20 +150,20 @@ TEST_F(ReplyAlignmentTest, ALateReplyIsNotTakenForTheNextOne)
     connect();
     // The information comes after the library gave up on it; the settings
     // read right after must get its own record, not the information's bytes.
-    logger->setFaults({Fault {FaultKind::lateReply, kInformationCode, 0, 300}});
+    logger->setFaults({Fault{FaultKind::lateReply, kInformationCode, 0, 300}});
     int32_t serialNumber = -1;
     char version[8] = "";
     EXPECT_EQ(QZ_TRK7700_READ_DEVICE_INFORMATION(kCom, &serialNumber, version), return_device_information_no_answer);
     logger->clearFaults();
     Settings settings;
     ASSERT_EQ(readSettings(settings), return_read_setting_value_successful);
-    EXPECT_EQ(settings, (Settings {30, -1, 0, 7, 0}));
+    EXPECT_EQ(settings, (Settings{30, -1, 0, 7, 0}));
     EXPECT_EQ(QZ_TRK7700_READ_DEVICE_INFORMATION(kCom, &serialNumber, version),
               return_read_device_information_successful);
     EXPECT_EQ(serialNumber, 987654);
 
     // The same with a late record before an information read.
-    logger->setFaults({Fault {FaultKind::lateReply, kSettingsCode, 0, 300}});
+    logger->setFaults({Fault{FaultKind::lateReply, kSettingsCode, 0, 300}});
     EXPECT_EQ(readSettings(settings), return_device_time_out);
     logger->clearFaults();
     serialNumber = -1;
@@ -173,7 +175,7 @@ TEST_F(ReplyAlignmentTest, ALateReplyIsNotTakenForTheNextOne)
 TEST_F(ReplyAlignmentTest, StaleBytesBehindTheBannerDoNotFailTheConnect)
 {
     // A logger still sending after an interrupted session.
-    logger->setFaults({Fault {FaultKind::strayBytes, static_cast<int>(sim::FaultTarget::banner), 0, 0, 48}});
+    logger->setFaults({Fault{FaultKind::strayBytes, static_cast<int>(sim::FaultTarget::banner), 0, 0, 48}});
     for (int attempt = 0; attempt < 5; ++attempt) {
         ASSERT_EQ(QZ_TRK7700_INTO_DUMP_MODE(kCom), return_into_dump_mode_successful) << "connect " << attempt;
         ASSERT_EQ(QZ_TRK7700_EXIT_DUMP_MODE(), return_exit_dump_mode);
@@ -188,8 +190,8 @@ TEST_F(ReplyAlignmentTest, CallsFromTwoThreadsAreTakenOneAtATime)
     ASSERT_EQ(expected.rfind("Tag,$GPGGA", 0), 0u);
 
     // A pause inside the stream keeps the download busy while the GPS read comes.
-    logger->setFaults({Fault {FaultKind::stall, kDumpCode, kImageBytes / 3, 800}});
-    std::atomic<bool> downloadStarted {false};
+    logger->setFaults({Fault{FaultKind::stall, kDumpCode, kImageBytes / 3, 800}});
+    std::atomic<bool> downloadStarted{false};
     std::string downloaded;
     std::thread reader([&] {
         downloadStarted = true;
@@ -201,7 +203,7 @@ TEST_F(ReplyAlignmentTest, CallsFromTwoThreadsAreTakenOneAtATime)
     const int32_t gps = QZ_TRK7700_READ_GPS_UTC_TIME_DATE(&t[0], &t[1], &t[2], &t[3], &t[4], &t[5]);
     reader.join();
     EXPECT_EQ(gps, return_read_gps_utc_time_successful);
-    EXPECT_EQ((std::vector<int>(t, t + 6)), (std::vector<int> {12, 34, 56, 26, 12, 9}));
+    EXPECT_EQ((std::vector<int>(t, t + 6)), (std::vector<int>{12, 34, 56, 26, 12, 9}));
     EXPECT_TRUE(downloaded == expected) << downloaded.substr(0, 60);
 }
 
@@ -210,7 +212,7 @@ TEST_F(ReplyAlignmentTest, TheSearchLeavesOtherDevicesAsItFoundThem)
     // Another program's port at 9600 baud with echo on, as COM1; the logger is COM3.
     int master = -1, slave = -1;
     ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    termios before {};
+    termios before{};
     ASSERT_EQ(tcgetattr(slave, &before), 0);
     cfsetispeed(&before, B9600);
     cfsetospeed(&before, B9600);
@@ -222,7 +224,7 @@ TEST_F(ReplyAlignmentTest, TheSearchLeavesOtherDevicesAsItFoundThem)
     EXPECT_EQ(QZ_TRK7700_AUTO_INTO_DUMP_MODE(&found), return_into_dump_mode_successful);
     EXPECT_EQ(found, kCom);
 
-    termios after {};
+    termios after{};
     ASSERT_EQ(tcgetattr(slave, &after), 0);
     EXPECT_EQ(cfgetospeed(&after), static_cast<speed_t>(B9600));
     EXPECT_EQ(after.c_lflag & (ECHO | ICANON), static_cast<tcflag_t>(ECHO | ICANON));

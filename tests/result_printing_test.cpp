@@ -18,12 +18,9 @@ StepResult failedStep() { return return_can_not_open_db_file; }
 
 TEST(ResultPrinting, AnEntryPointsNumberIsShownWithItsName)
 {
-    EXPECT_NONFATAL_FAILURE(EXPECT_EQ(timedOut(), return_dump_db_successful),
-                            "12 return_device_time_out");
-    EXPECT_NONFATAL_FAILURE(EXPECT_EQ(timedOut(), return_dump_db_successful),
-                            "2 return_dump_db_successful");
-    EXPECT_NONFATAL_FAILURE(EXPECT_EQ(return_dump_db_successful, timedOut()),
-                            "12 return_device_time_out");
+    EXPECT_NONFATAL_FAILURE(EXPECT_EQ(timedOut(), return_dump_db_successful), "12 return_device_time_out");
+    EXPECT_NONFATAL_FAILURE(EXPECT_EQ(timedOut(), return_dump_db_successful), "2 return_dump_db_successful");
+    EXPECT_NONFATAL_FAILURE(EXPECT_EQ(return_dump_db_successful, timedOut()), "12 return_device_time_out");
 }
 
 TEST(ResultPrinting, AStepsResultIsShownWithItsName)

@@ -33,7 +33,7 @@ void PrintTo(const Values &v, std::ostream *os)
         << int(v.tag) << ", speed " << int(v.minSpeed) << "}";
 }
 
-const Values kUntouched {-7, -7, 77, 77, 77};
+const Values kUntouched{-7, -7, 77, 77, 77};
 
 class SettingsReadTest : public DeviceTest {
 protected:
@@ -78,8 +78,7 @@ TEST_F(SettingsReadTest, DecodesTheRecord)
         EXPECT_EQ(read(got), return_read_setting_value_successful) << c.name;
         EXPECT_EQ(got, c.expected) << c.name;
     }
-    for (const auto &frame : commandsReceived())
-        EXPECT_EQ(frame, (std::vector<uint8_t> {0x62, 0xB6, 0, 0, 0, 0, 0}));
+    for (const auto &frame : commandsReceived()) EXPECT_EQ(frame, (std::vector<uint8_t>{0x62, 0xB6, 0, 0, 0, 0, 0}));
     EXPECT_EQ(commandsReceived().size(), std::size(cases));
 }
 
@@ -105,17 +104,17 @@ TEST_P(SettingsReadFailureTest, TimesOutAndLeavesTheVariablesAlone)
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, SettingsReadFailureTest,
-    ::testing::Values(FailureCase {"NoReply", {Fault {FaultKind::silence, kReadSettingsCode}}},
-                      FailureCase {"NoEndMarker", {Fault {FaultKind::noEndMarker, kReadSettingsCode}}},
-                      FailureCase {"ShortRecord", {Fault {FaultKind::shortReply, kReadSettingsCode, 20}}},
+    ::testing::Values(FailureCase{"NoReply", {Fault{FaultKind::silence, kReadSettingsCode}}},
+                      FailureCase{"NoEndMarker", {Fault{FaultKind::noEndMarker, kReadSettingsCode}}},
+                      FailureCase{"ShortRecord", {Fault{FaultKind::shortReply, kReadSettingsCode, 20}}},
                       // Stray bytes shift every field: inside the record, before the
                       // marker, or together with a marker that comes late.
-                      FailureCase {"StrayBytesInTheRecord", {Fault {FaultKind::strayBytes, kReadSettingsCode, 5, 0, 3}}},
-                      FailureCase {"StrayBytesBeforeTheMarker",
-                                   {Fault {FaultKind::strayBytes, kReadSettingsCode, 256, 0, 20}}},
-                      FailureCase {"StrayBytesAndALateMarker",
-                                   {Fault {FaultKind::strayBytes, kReadSettingsCode, 100, 0, 15},
-                                    Fault {FaultKind::lateEndMarker, kReadSettingsCode, 0, 150}}}),
+                      FailureCase{"StrayBytesInTheRecord", {Fault{FaultKind::strayBytes, kReadSettingsCode, 5, 0, 3}}},
+                      FailureCase{"StrayBytesBeforeTheMarker",
+                                  {Fault{FaultKind::strayBytes, kReadSettingsCode, 256, 0, 20}}},
+                      FailureCase{"StrayBytesAndALateMarker",
+                                  {Fault{FaultKind::strayBytes, kReadSettingsCode, 100, 0, 15},
+                                   Fault{FaultKind::lateEndMarker, kReadSettingsCode, 0, 150}}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(SettingsReadTest, OutsideDumpModeNothingIsSentOrWritten)

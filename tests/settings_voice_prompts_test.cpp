@@ -13,13 +13,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char *const kPromptNames[] = {"battery_low.wav", "BT_close.wav",            "BT_open.wav", "Error_Beep.wav",
-                                    "GPS_search.wav",  "GPS_search_finished.wav", "OK_Beep.wav", "OK1_Beep.wav"};
+const char *const kPromptNames[] = {"battery_low.wav", "BT_close.wav",   "BT_open.wav",
+                                    "Error_Beep.wav",  "GPS_search.wav", "GPS_search_finished.wav",
+                                    "OK_Beep.wav",     "OK1_Beep.wav"};
 
-fs::path shippedPromptFolder()
-{
-    return fs::path(TRK_SOURCE_DIR) / "Wayfolk-Tool" / "wav";
-}
+fs::path shippedPromptFolder() { return fs::path(TRK_SOURCE_DIR) / "Wayfolk-Tool" / "wav"; }
 
 uint32_t littleEndian(const std::string &bytes, size_t at, int size)
 {

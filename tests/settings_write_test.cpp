@@ -25,9 +25,9 @@ namespace {
 
 constexpr uint32_t kNotSet = 0xFFFFFFFF;
 constexpr int kUploadCode = 0x55;
-const std::array<const char *, 8> kWaveNames {"battery_low.wav", "BT_close.wav",            "BT_open.wav",
-                                              "Error_Beep.wav",  "GPS_search.wav",          "GPS_search_finished.wav",
-                                              "OK_Beep.wav",     "OK1_Beep.wav"};
+const std::array<const char *, 8> kWaveNames{"battery_low.wav", "BT_close.wav",   "BT_open.wav",
+                                             "Error_Beep.wav",  "GPS_search.wav", "GPS_search_finished.wav",
+                                             "OK_Beep.wav",     "OK1_Beep.wav"};
 
 std::vector<uint8_t> waveBytes(size_t index, size_t size)
 {
@@ -138,9 +138,9 @@ TEST_F(SettingsWriteTest, ArgumentChecksComeFirstAndInTheirOrder)
     };
     writeWaveSet(dir / "wav", evenSizes(100));
     for (const auto &c : cases) {
-        const Settings s {c.time, c.distance, 2, 1, c.minSpeed};
-        const std::string label = std::to_string(c.time) + " s, " + std::to_string(c.distance) + " m, speed " +
-                                  std::to_string(c.minSpeed);
+        const Settings s{c.time, c.distance, 2, 1, c.minSpeed};
+        const std::string label =
+            std::to_string(c.time) + " s, " + std::to_string(c.distance) + " m, speed " + std::to_string(c.minSpeed);
         // Without a wave folder: a passing check runs into the folder test.
         EXPECT_EQ(write(s, (dir / "missing").string()), c.expected == 1 ? return_error_wave_file_path : c.expected)
             << label;
@@ -185,12 +185,12 @@ TEST_F(SettingsWriteTest, WaveFilesAreCheckedBeforeDumpMode)
     for (const auto &c : cases) {
         const fs::path folder = dir / ("set" + std::to_string(n++));
         writeWaveSet(folder, c.sizes);
-        EXPECT_EQ(write(Settings {}, folder.string()), c.expected) << c.name;
+        EXPECT_EQ(write(Settings{}, folder.string()), c.expected) << c.name;
     }
 
     fs::create_directories(dir / "folder" / "OK1_Beep.wav");
     writeWaveSet(dir / "folder", {1, 1, 1, 1, 1, 1, 1, -1});
-    EXPECT_EQ(write(Settings {}, (dir / "folder").string()), return_uncompleted_wave_files)
+    EXPECT_EQ(write(Settings{}, (dir / "folder").string()), return_uncompleted_wave_files)
         << "a folder in place of a file";
     EXPECT_EQ(logger->openCount(), 0);
 }
@@ -200,13 +200,13 @@ TEST_F(SettingsWriteTest, FolderForms)
     writeWaveSet(dir / "prompts", evenSizes(10));
     writeWaveSet(dir.path(), evenSizes(10));
     // The same relative folder twice: the current directory was restored in between.
-    EXPECT_EQ(write(Settings {}, "prompts/"), return_not_dump_mode);
-    EXPECT_EQ(write(Settings {}, "prompts"), return_not_dump_mode);
-    EXPECT_EQ(write(Settings {}, ""), return_not_dump_mode) << "empty: the current directory";
+    EXPECT_EQ(write(Settings{}, "prompts/"), return_not_dump_mode);
+    EXPECT_EQ(write(Settings{}, "prompts"), return_not_dump_mode);
+    EXPECT_EQ(write(Settings{}, ""), return_not_dump_mode) << "empty: the current directory";
     EXPECT_EQ(QZ_TRK7700_SETTING_DEVICE(kCom, 0, 0, 0, 0, nullptr, 0), return_not_dump_mode);
-    EXPECT_EQ(write(Settings {}, "no-such-folder"), return_error_wave_file_path);
+    EXPECT_EQ(write(Settings{}, "no-such-folder"), return_error_wave_file_path);
     fs::remove(dir / "prompts" / "OK1_Beep.wav");
-    EXPECT_EQ(write(Settings {}, "prompts"), return_uncompleted_wave_files);
+    EXPECT_EQ(write(Settings{}, "prompts"), return_uncompleted_wave_files);
 }
 
 TEST_F(SettingsWriteTest, LongFolderPathsWorkOrFailCleanly)
@@ -215,12 +215,12 @@ TEST_F(SettingsWriteTest, LongFolderPathsWorkOrFailCleanly)
     for (int i = 0; i < 12; ++i) deep /= std::string(40, static_cast<char>('a' + i));
     writeWaveSet(deep, evenSizes(10));
     ASSERT_GT(deep.string().size(), 500u);
-    EXPECT_EQ(write(Settings {}, deep.string()), return_not_dump_mode);
-    EXPECT_EQ(write(Settings {}, dir.str() + "/" + std::string(5000, 'x')), return_error_wave_file_path);
-    EXPECT_EQ(write(Settings {}, std::string(5000, 'y')), return_error_wave_file_path);
+    EXPECT_EQ(write(Settings{}, deep.string()), return_not_dump_mode);
+    EXPECT_EQ(write(Settings{}, dir.str() + "/" + std::string(5000, 'x')), return_error_wave_file_path);
+    EXPECT_EQ(write(Settings{}, std::string(5000, 'y')), return_error_wave_file_path);
 
     connect();
-    EXPECT_EQ(write(Settings {}, deep.string()), return_setting_device_successful);
+    EXPECT_EQ(write(Settings{}, deep.string()), return_setting_device_successful);
 }
 
 TEST_F(SettingsWriteTest, UploadOfTenThousandWaveBytes)
@@ -229,7 +229,7 @@ TEST_F(SettingsWriteTest, UploadOfTenThousandWaveBytes)
     ASSERT_EQ(wave.size(), 10000u);
     connect();
     linkState().testHooks.pieceObserver = recordPiece;
-    EXPECT_EQ(write(Settings {0, 0, 2, 1, 5}, "wav"), return_setting_device_successful);
+    EXPECT_EQ(write(Settings{0, 0, 2, 1, 5}, "wav"), return_setting_device_successful);
 
     std::vector<uint8_t> record(256, 0xFF);
     record[8] = 2;
@@ -240,13 +240,13 @@ TEST_F(SettingsWriteTest, UploadOfTenThousandWaveBytes)
 
     // On the wire: the memory-size query, the header with the length 10,256 and
     // the checksum of the whole image, then the image and nothing else.
-    const std::vector<uint8_t> query {0x63, 0xB7, 0, 0, 0, 0, 0};
-    const std::vector<uint8_t> header {0x55, 0xAA, 0x10, 0x28, 0x00, 0x00, xorOf(image)};
+    const std::vector<uint8_t> query{0x63, 0xB7, 0, 0, 0, 0, 0};
+    const std::vector<uint8_t> header{0x55, 0xAA, 0x10, 0x28, 0x00, 0x00, xorOf(image)};
     std::vector<uint8_t> expected = query;
     expected.insert(expected.end(), header.begin(), header.end());
     expected.insert(expected.end(), image.begin(), image.end());
     EXPECT_EQ(logger->receivedBytes(), expected);
-    EXPECT_EQ(commandsReceived(), (std::vector<std::vector<uint8_t>> {query, header}));
+    EXPECT_EQ(commandsReceived(), (std::vector<std::vector<uint8_t>>{query, header}));
     EXPECT_EQ(uploadPayload(), image);
 
     std::vector<int> pieces(160, 64);
@@ -265,7 +265,7 @@ TEST_F(SettingsWriteTest, EmptyFileLeavesNoGapInTheImage)
     sizes[2] = 0;  // BT_open.wav
     writeWaveSet(dir / "wav", sizes);
     connect();
-    EXPECT_EQ(write(Settings {}, "wav"), return_setting_device_successful);
+    EXPECT_EQ(write(Settings{}, "wav"), return_setting_device_successful);
     const auto sent = uploadPayload();
     ASSERT_EQ(sent.size(), 256u + 7 * 300);
     const auto btClose = waveBytes(1, 300);
@@ -290,7 +290,7 @@ TEST_F(SettingsWriteTest, IntervalsNotSetAreStoredAsAllOnes)
         {{kNotSet, 3000, 0, 0, 0}, {0xFF, 0xFF, 0xFF, 0xFF, 0xB8, 0x0B, 0, 0}},
     };
     for (const auto &c : cases) {
-        const Settings s {c.settings.time, c.settings.distance, 0x107, 0x100, 0x214};
+        const Settings s{c.settings.time, c.settings.distance, 0x107, 0x100, 0x214};
         ASSERT_EQ(write(s, "wav"), return_setting_device_successful);
         const auto record = logger->snapshot().settingsRecord;
         EXPECT_TRUE(std::equal(c.intervals.begin(), c.intervals.end(), record.begin()))
@@ -302,7 +302,7 @@ TEST_F(SettingsWriteTest, IntervalsNotSetAreStoredAsAllOnes)
         EXPECT_TRUE(std::all_of(record.begin() + 26, record.end(), [](uint8_t b) { return b == 0xFF; }));
     }
     // Neither interval in force reads back as distance 50.
-    ASSERT_EQ(write(Settings {0, 0, 0, 1, 0}, "wav"), return_setting_device_successful);
+    ASSERT_EQ(write(Settings{0, 0, 0, 1, 0}, "wav"), return_setting_device_successful);
     int32_t time = 0, distance = 0;
     uint8_t vibration = 9, tag = 9, speed = 9;
     EXPECT_EQ(QZ_TRK7700_READ_SETTING_VALUE(kCom, &time, &distance, &vibration, &tag, &speed),
@@ -327,7 +327,7 @@ TEST_P(SettingsVerdictTest, ResultFollowsTheLoggersAnswer)
     connect();
     linkState().testHooks.secondsSource = fastSeconds;
     logger->setFaults(GetParam().faults);
-    EXPECT_EQ(write(Settings {}, "wav"), GetParam().expected);
+    EXPECT_EQ(write(Settings{}, "wav"), GetParam().expected);
     EXPECT_TRUE(linkState().dumpMode.inDumpMode) << "no verdict ends dump mode";
     EXPECT_TRUE(serial::portIsOpen());
 
@@ -342,17 +342,17 @@ TEST_P(SettingsVerdictTest, ResultFollowsTheLoggersAnswer)
 INSTANTIATE_TEST_SUITE_P(
     Verdicts, SettingsVerdictTest,
     ::testing::Values(
-        VerdictCase {"ChecksumOkThenEndMarker", {}, return_setting_device_successful},
-        VerdictCase {"EndMarkerAlone", {Fault {FaultKind::endMarkerOnly, kUploadCode}}, return_setting_device_successful},
-        VerdictCase {"ChecksumErrorThenEndMarker", {Fault {FaultKind::checksumError, kUploadCode}},
-                     return_device_checksum_error},
-        VerdictCase {"ChecksumErrorWithoutEndMarker",
-                     {Fault {FaultKind::checksumError, kUploadCode}, Fault {FaultKind::noEndMarker, kUploadCode}},
-                     return_device_time_out},
-        VerdictCase {"ChecksumOkWithoutEndMarker", {Fault {FaultKind::noEndMarker, kUploadCode}}, return_device_time_out},
-        VerdictCase {"NoVerdict", {Fault {FaultKind::noVerdict, kUploadCode}}, return_device_time_out},
-        VerdictCase {"Silence", {Fault {FaultKind::silence, kUploadCode}}, return_device_time_out},
-        VerdictCase {"SplitEndMarker", {Fault {FaultKind::splitEndMarker, kUploadCode, 0, 300}}, return_device_time_out}),
+        VerdictCase{"ChecksumOkThenEndMarker", {}, return_setting_device_successful},
+        VerdictCase{"EndMarkerAlone", {Fault{FaultKind::endMarkerOnly, kUploadCode}}, return_setting_device_successful},
+        VerdictCase{
+            "ChecksumErrorThenEndMarker", {Fault{FaultKind::checksumError, kUploadCode}}, return_device_checksum_error},
+        VerdictCase{"ChecksumErrorWithoutEndMarker",
+                    {Fault{FaultKind::checksumError, kUploadCode}, Fault{FaultKind::noEndMarker, kUploadCode}},
+                    return_device_time_out},
+        VerdictCase{"ChecksumOkWithoutEndMarker", {Fault{FaultKind::noEndMarker, kUploadCode}}, return_device_time_out},
+        VerdictCase{"NoVerdict", {Fault{FaultKind::noVerdict, kUploadCode}}, return_device_time_out},
+        VerdictCase{"Silence", {Fault{FaultKind::silence, kUploadCode}}, return_device_time_out},
+        VerdictCase{"SplitEndMarker", {Fault{FaultKind::splitEndMarker, kUploadCode, 0, 300}}, return_device_time_out}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(SettingsWriteTest, NoVerdictGivesUpFourToFiveSecondsAfterTheLastByte)
@@ -360,9 +360,9 @@ TEST_F(SettingsWriteTest, NoVerdictGivesUpFourToFiveSecondsAfterTheLastByte)
     // The real clock, once: the verdict wait's tick limit is 5.
     writeWaveSet(dir / "wav", evenSizes(50));
     connect();
-    logger->setFaults({Fault {FaultKind::noVerdict, kUploadCode}});
+    logger->setFaults({Fault{FaultKind::noVerdict, kUploadCode}});
     const auto begin = std::chrono::steady_clock::now();
-    EXPECT_EQ(write(Settings {}, "wav"), return_device_time_out);
+    EXPECT_EQ(write(Settings{}, "wav"), return_device_time_out);
     const auto waited = std::chrono::steady_clock::now() - begin;
     EXPECT_GE(waited, std::chrono::milliseconds(3900));
     EXPECT_LT(waited, std::chrono::seconds(30)) << "guard against a hang";

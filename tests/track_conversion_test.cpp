@@ -27,13 +27,16 @@ std::string record(const std::string &markColumn, int n)
            "*00\r\n";
 }
 
-std::string sentences(int n) { return "$GPGGA,R" + std::to_string(n) + "*00\r\n$GPRMC,R" + std::to_string(n) + "*00\r\n"; }
+std::string sentences(int n)
+{
+    return "$GPGGA,R" + std::to_string(n) + "*00\r\n$GPRMC,R" + std::to_string(n) + "*00\r\n";
+}
 
 }  // namespace
 
 TEST(DateStampTest, HourWithoutLeadingZeroAndNoYear)
 {
-    std::tm t {};
+    std::tm t{};
     t.tm_mday = 5;
     t.tm_mon = 11;
     t.tm_hour = 9;
@@ -84,8 +87,8 @@ protected:
 
 TEST_F(ConversionTest, MarkRunsGoToFilesOfTheirOwnAndARepeatedMarkStartsAnew)
 {
-    writeFile(files.trackText, kHeader + record("--5,", 1) + record("--5,", 2) + record("--7,", 3) +
-                                   record("--5,", 4) + record("---,", 5));
+    writeFile(files.trackText, kHeader + record("--5,", 1) + record("--5,", 2) + record("--7,", 3) + record("--5,", 4) +
+                                   record("---,", 5));
     const auto outcome = convertTrackText(files, /*perMark=*/true);
     ASSERT_TRUE(outcome.ok());
     EXPECT_EQ(outcome.sentenceLines, 10u);
@@ -93,8 +96,8 @@ TEST_F(ConversionTest, MarkRunsGoToFilesOfTheirOwnAndARepeatedMarkStartsAnew)
     EXPECT_EQ(readFile(files.nmea), sentences(1) + sentences(2) + sentences(3) + sentences(4) + sentences(5));
     EXPECT_EQ(mark("--5"), sentences(4));
     EXPECT_EQ(mark("--7"), sentences(3));
-    EXPECT_EQ(outcome.markFiles, (std::vector<std::string> {files.markFile("--5"), files.markFile("--7"),
-                                                            files.markFile("--5")}));
+    EXPECT_EQ(outcome.markFiles,
+              (std::vector<std::string>{files.markFile("--5"), files.markFile("--7"), files.markFile("--5")}));
     EXPECT_FALSE(markExists("---"));
 }
 
@@ -159,10 +162,10 @@ TEST(GpsBabelRunsTest, ArgumentListsForEachCheckedFormat)
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(runs[i].format, formats[i]);
         EXPECT_EQ(runs[i].output, outputs[i]);
-        EXPECT_EQ(runs[i].arguments, (std::vector<std::string> {"-p", "", "-w", "-i", "nmea", "-f", "/w/Wayfolk.nmea",
-                                                                "-o", formats[i], "-F", outputs[i]}));
+        EXPECT_EQ(runs[i].arguments, (std::vector<std::string>{"-p", "", "-w", "-i", "nmea", "-f", "/w/Wayfolk.nmea",
+                                                               "-o", formats[i], "-F", outputs[i]}));
     }
-    EXPECT_TRUE(gpsBabelRuns(files, ExportOptions {}).empty());
+    EXPECT_TRUE(gpsBabelRuns(files, ExportOptions{}).empty());
     ExportOptions onlyGpx;
     onlyGpx.gpx = true;
     ASSERT_EQ(gpsBabelRuns(files, onlyGpx).size(), 1u);
@@ -209,17 +212,17 @@ TEST_F(ConversionTest, MarkTextThatCannotNameAFileMakesNoFile)
     // A NUL would cut the file name short, a '/' would lead into a folder. (Found by
     // the fuzz target track_conversion: a NUL made a file "wayfolk(TAG" plus junk.)
     const std::string withNul("-\0-,", 4);
-    writeFile(files.trackText, kHeader + record("--5,", 1) + record(withNul, 2) + record("/5/,", 3) +
-                                   record("--5,", 4));
+    writeFile(files.trackText,
+              kHeader + record("--5,", 1) + record(withNul, 2) + record("/5/,", 3) + record("--5,", 4));
     const auto outcome = convertTrackText(files, /*perMark=*/true);
     ASSERT_TRUE(outcome.ok());
     EXPECT_EQ(readFile(files.nmea), sentences(1) + sentences(2) + sentences(3) + sentences(4));
-    EXPECT_EQ(outcome.markFiles, (std::vector<std::string> {files.markFile("--5"), files.markFile("--5")}));
+    EXPECT_EQ(outcome.markFiles, (std::vector<std::string>{files.markFile("--5"), files.markFile("--5")}));
     EXPECT_EQ(mark("--5"), sentences(4));
     std::vector<std::string> names;
     for (const auto &entry : std::filesystem::directory_iterator(dir.path())) names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string> {"Wayfolk.nmea", "Wayfolk.txt", "wayfolk(TAG--5).nmea"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"Wayfolk.nmea", "Wayfolk.txt", "wayfolk(TAG--5).nmea"}));
 }
 
 TEST_F(ConversionTest, PlantedLinksAndFifosUnderOutputNamesAreReplacedNotFollowed)
@@ -252,8 +255,9 @@ TEST_F(ConversionTest, TrackTextThatIsNoRegularFileIsNotRead)
 
 TEST_F(ConversionTest, GpsBabelOutputIsWholeOnlyWithItsEnd)
 {
-    const std::string plt = "OziExplorer Track Point File Version 2.1\r\nWGS 84\r\nAltitude is in Feet\r\nReserved 3\r\n"
-                            "0,2,255,x,0,0,2,8421376\r\n0\r\n";
+    const std::string plt =
+        "OziExplorer Track Point File Version 2.1\r\nWGS 84\r\nAltitude is in Feet\r\nReserved 3\r\n"
+        "0,2,255,x,0,0,2,8421376\r\n0\r\n";
     const std::string point = "48.116800,11.516667,0,1789.4,70941.5000116,,\r\n";
     struct Case {
         const char *name;

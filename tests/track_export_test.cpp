@@ -38,7 +38,7 @@ TEST(TrackExport, DurationsAreReadWithTheirUnits)
 {
     const std::pair<const char *, long> cases[] = {
         {"90s", 90}, {"30m", 1800}, {"30", 1800}, {"2h", 7200}, {"1d", 86400}, {"45min", 2700},
-        {"0m", -1}, {"-5m", -1},    {"m", -1},    {"2x", -1},   {"", -1},      {"99999999d", -1},
+        {"0m", -1},  {"-5m", -1},   {"m", -1},    {"2x", -1},   {"", -1},      {"99999999d", -1},
     };
     for (const auto &[text, seconds] : cases) EXPECT_EQ(client::parseDuration(text), seconds) << text;
 }
@@ -92,7 +92,7 @@ TEST(TrackExport, GpsBabelSplitsTripsAndKeepsTheWaypoints)
         if (log.points[i].utcSeconds - log.points[i - 1].utcSeconds > gap) ++trips;
     ASSERT_GT(trips, 1u);
 
-    const auto run = client::exportRun(files.nmea, marks, client::TrackSplitting {gap, false}, "gpx", files.gpx);
+    const auto run = client::exportRun(files.nmea, marks, client::TrackSplitting{gap, false}, "gpx", files.gpx);
     std::string diagnostics;
     ASSERT_EQ(client::runAndWait(client::kGpsBabelProgram, run.arguments, error, diagnostics), 0) << diagnostics;
     const std::string gpx = readFile(files.gpx);
@@ -164,9 +164,9 @@ TEST(TrackExport, RunsForTheCheckedFormats)
 TEST(TrackExport, DaysSplitAtMidnightOfTheTimeZone)
 {
     EXPECT_TRUE(client::trackSplitArguments({}).empty());
-    EXPECT_EQ(client::trackSplitArguments({0, true}), (std::vector<std::string> {"-x", "track,split"}));
+    EXPECT_EQ(client::trackSplitArguments({0, true}), (std::vector<std::string>{"-x", "track,split"}));
     EXPECT_EQ(client::trackSplitArguments({7200, true}),
-              (std::vector<std::string> {"-x", "track,split", "-x", "track,split=7200s"}));
+              (std::vector<std::string>{"-x", "track,split", "-x", "track,split=7200s"}));
 }
 
 }  // namespace

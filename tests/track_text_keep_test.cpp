@@ -26,7 +26,7 @@ public:
     {
         getrlimit(RLIMIT_FSIZE, &previous_);
         previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limited {bytes, previous_.rlim_max};
+        const rlimit limited{bytes, previous_.rlim_max};
         setrlimit(RLIMIT_FSIZE, &limited);
     }
     ~FileSizeLimit()
@@ -38,7 +38,7 @@ public:
     FileSizeLimit &operator=(const FileSizeLimit &) = delete;
 
 private:
-    rlimit previous_ {};
+    rlimit previous_{};
     void (*previousHandler_)(int) = nullptr;
 };
 
@@ -68,5 +68,5 @@ TEST(TrackTextKeepTest, FailedWriteKeepsTheEarlierFile)
     EXPECT_EQ(log::writeTrackText("Wayfolk.txt"), 1);
     EXPECT_EQ(readFile(dir / "Wayfolk.txt"), readFile(dir / "complete.txt"));
     EXPECT_EQ(filesIn(dir.path()),
-              (std::vector<std::string> {"Output_tmp.dat", "SortDB.sr", "Wayfolk.txt", "complete.txt"}));
+              (std::vector<std::string>{"Output_tmp.dat", "SortDB.sr", "Wayfolk.txt", "complete.txt"}));
 }

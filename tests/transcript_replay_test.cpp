@@ -52,7 +52,7 @@ TEST_F(TranscriptReplayTest, ARecordedSessionPlaysBackWithTheSameResults)
     trace::setFileForTesting(transcript.string());
     const SessionResults recorded = session(dir / "recorded.txt");
     trace::setFileForTesting("");
-    ASSERT_EQ(recorded.results, (std::vector<int32_t> {24, 29, 22, 2, 25}));
+    ASSERT_EQ(recorded.results, (std::vector<int32_t>{24, 29, 22, 2, 25}));
     ASSERT_GT(recorded.track.size(), 10000u);
 
     const std::string text = readFile(transcript);

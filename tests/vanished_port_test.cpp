@@ -27,7 +27,7 @@ constexpr size_t kImageBytes = 3997696;
 
 double threadCpuSeconds()
 {
-    timespec t {};
+    timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
@@ -68,9 +68,8 @@ protected:
         EXPECT_FALSE(serial::portIsOpen());
         int32_t time = 0, distance = 0;
         uint8_t vibration = 0, tag = 0, minSpeed = 0;
-        const Timed next = timed([&] {
-            return QZ_TRK7700_READ_SETTING_VALUE(kCom, &time, &distance, &vibration, &tag, &minSpeed);
-        });
+        const Timed next =
+            timed([&] { return QZ_TRK7700_READ_SETTING_VALUE(kCom, &time, &distance, &vibration, &tag, &minSpeed); });
         EXPECT_EQ(next.result, return_not_dump_mode);
         EXPECT_LT(next.wallSeconds, 0.1);
         EXPECT_EQ(QZ_TRK7700_INTO_DUMP_MODE(kCom), return_into_dump_mode_successful);
@@ -91,7 +90,7 @@ TEST_F(VanishedPortTest, EraseOnALargeLoggerEndsAtOnce)
         state.eraseMilliseconds = 200;
     });
     connect();
-    logger->setFaults({Fault {FaultKind::hangup, kEraseCode, 0, 50}});
+    logger->setFaults({Fault{FaultKind::hangup, kEraseCode, 0, 50}});
     const Timed erase = timed([] { return QZ_TRK7700_ERASE_All_DB(kCom); });
     EXPECT_EQ(erase.result, return_device_time_out);
     EXPECT_LT(erase.wallSeconds, 1.25 + 0.25);
@@ -103,7 +102,7 @@ TEST_F(VanishedPortTest, EraseOnALargeLoggerEndsAtOnce)
 TEST_F(VanishedPortTest, DownloadEndsAtOnceAndKeepsTheEarlierText)
 {
     connect();
-    logger->setFaults({Fault {FaultKind::hangup, kDumpCode, kImageBytes / 2, 50}});
+    logger->setFaults({Fault{FaultKind::hangup, kDumpCode, kImageBytes / 2, 50}});
     const Timed dump = timed([&] { return QZ_TRK7700_DUMP_DB(kCom, (work / "Wayfolk.txt").c_str()); });
     EXPECT_EQ(dump.result, return_device_time_out);
     EXPECT_LT(dump.wallSeconds, 1.5);
@@ -115,7 +114,7 @@ TEST_F(VanishedPortTest, DownloadEndsAtOnceAndKeepsTheEarlierText)
 TEST_F(VanishedPortTest, WaitingForASilentLoggerDoesNotSpin)
 {
     connect();
-    logger->setFaults({Fault {FaultKind::silence, kDumpCode}});
+    logger->setFaults({Fault{FaultKind::silence, kDumpCode}});
     const Timed dump = timed([&] { return QZ_TRK7700_DUMP_DB(kCom, (work / "Wayfolk.txt").c_str()); });
     EXPECT_EQ(dump.result, return_device_time_out);
     // The first byte must come within the tick limit of 2: one to two seconds.
@@ -133,7 +132,7 @@ TEST_F(VanishedPortTest, APauseInsideTheStreamIsWaitedOut)
         return readFile(work / "clean.txt");
     }();
     // A radio link that stalls for five seconds in the middle of the log.
-    logger->setFaults({Fault {FaultKind::stall, kDumpCode, kImageBytes / 2 + 3, 5000}});
+    logger->setFaults({Fault{FaultKind::stall, kDumpCode, kImageBytes / 2 + 3, 5000}});
     const Timed dump = timed([&] { return QZ_TRK7700_DUMP_DB(kCom, (work / "Wayfolk.txt").c_str()); });
     EXPECT_EQ(dump.result, return_dump_db_successful);
     EXPECT_GT(dump.wallSeconds, 4.9);

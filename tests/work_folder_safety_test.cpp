@@ -62,10 +62,10 @@ TEST_F(WorkFolderSafetyTest, PathsThatCannotHoldTheTextAreRefusedBeforeAnythingI
         InDirectory in(outside);
         EXPECT_EQ(dump(c.path), return_can_not_create_db_file) << c.name;
         EXPECT_TRUE(commandsReceived().empty()) << c.name << ": nothing may be sent";
-        EXPECT_EQ(filesIn(outside), std::vector<std::string> {"precious.txt"}) << c.name;
+        EXPECT_EQ(filesIn(outside), std::vector<std::string>{"precious.txt"}) << c.name;
         EXPECT_EQ(fs::current_path(), outside) << c.name;
     }
-    EXPECT_EQ(filesIn(work), std::vector<std::string> {"a-file"});
+    EXPECT_EQ(filesIn(work), std::vector<std::string>{"a-file"});
 }
 
 TEST_F(WorkFolderSafetyTest, AFolderWithoutPermissionIsRefused)
@@ -108,17 +108,17 @@ TEST_P(PlantedEntries, NeitherRedirectNorBlockTheReadout)
     EXPECT_TRUE(!fs::exists(fs::symlink_status(planted)) || isRegularFile(planted)) << c.entry;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, PlantedEntries,
-    ::testing::Values(PlantedCase {"RawLogLink", "DB.sr", false}, PlantedCase {"RawLogFifo", "DB.sr", true},
-                      PlantedCase {"OrderedLogLink", "SortDB.sr", false},
-                      PlantedCase {"OrderedLogFifo", "SortDB.sr", true},
-                      PlantedCase {"FirstPassLink", "Output_tmp.dat", false},
-                      PlantedCase {"FirstPassFifo", "Output_tmp.dat", true},
-                      PlantedCase {"SecondPassLink", "Output_new.tmp", false},
-                      PlantedCase {"SecondPassFifo", "Output_new.tmp", true},
-                      PlantedCase {"TrackTextLink", "Wayfolk.txt", false}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Names, PlantedEntries,
+                         ::testing::Values(PlantedCase{"RawLogLink", "DB.sr", false},
+                                           PlantedCase{"RawLogFifo", "DB.sr", true},
+                                           PlantedCase{"OrderedLogLink", "SortDB.sr", false},
+                                           PlantedCase{"OrderedLogFifo", "SortDB.sr", true},
+                                           PlantedCase{"FirstPassLink", "Output_tmp.dat", false},
+                                           PlantedCase{"FirstPassFifo", "Output_tmp.dat", true},
+                                           PlantedCase{"SecondPassLink", "Output_new.tmp", false},
+                                           PlantedCase{"SecondPassFifo", "Output_new.tmp", true},
+                                           PlantedCase{"TrackTextLink", "Wayfolk.txt", false}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(WorkFolderSafetyTest, InputsBehindLinksOrFifosAreRefusedAtOnce)
 {
@@ -151,9 +151,8 @@ TEST_F(WorkFolderSafetyTest, InputsBehindLinksOrFifosAreRefusedAtOnce)
             fs::create_symlink(outside / "TRK7700_Encode.Bin", c.planted);
         const auto started = std::chrono::steady_clock::now();
         char version[8] = "";
-        const int32_t result = c.firmware
-                                   ? QZ_TRK7700_Read_BinFile_FW_Version(version, bin.c_str())
-                                   : QZ_TRK7700_SETTING_DEVICE(kCom, 5, 0, 2, 1, wav.c_str(), 0);
+        const int32_t result = c.firmware ? QZ_TRK7700_Read_BinFile_FW_Version(version, bin.c_str())
+                                          : QZ_TRK7700_SETTING_DEVICE(kCom, 5, 0, 2, 1, wav.c_str(), 0);
         EXPECT_EQ(result, c.expected) << c.name;
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2)) << c.name;
         fs::remove(c.planted);

@@ -57,18 +57,17 @@ LinkCall LibraryBinding::dumpDb(int32_t comPort, const std::string &textFilePath
 LinkCall LibraryBinding::eraseAllDb(int32_t comPort) { return TRK7700_CALL(QZ_TRK7700_ERASE_All_DB, comPort); }
 
 LinkCall LibraryBinding::settingDevice(int32_t comPort, uint32_t timeInterval, uint32_t displacementInterval,
-                                       uint8_t vibration, uint8_t tag, const std::string &waveFolder,
-                                       uint8_t minSpeed)
+                                       uint8_t vibration, uint8_t tag, const std::string &waveFolder, uint8_t minSpeed)
 {
-    return TRK7700_CALL(QZ_TRK7700_SETTING_DEVICE, comPort, timeInterval, displacementInterval,
-                        int32_t {vibration}, int32_t {tag}, waveFolder.c_str(), int32_t {minSpeed});
+    return TRK7700_CALL(QZ_TRK7700_SETTING_DEVICE, comPort, timeInterval, displacementInterval, int32_t{vibration},
+                        int32_t{tag}, waveFolder.c_str(), int32_t{minSpeed});
 }
 
 LinkCall LibraryBinding::readSettingValue(int32_t comPort, int32_t &timeInterval, int32_t &displacementInterval,
                                           uint8_t &vibration, uint8_t &tag, uint8_t &minSpeed)
 {
-    return TRK7700_CALL(QZ_TRK7700_READ_SETTING_VALUE, comPort, &timeInterval, &displacementInterval, &vibration,
-                        &tag, &minSpeed);
+    return TRK7700_CALL(QZ_TRK7700_READ_SETTING_VALUE, comPort, &timeInterval, &displacementInterval, &vibration, &tag,
+                        &minSpeed);
 }
 
 LinkCall LibraryBinding::readDllVersion(TextBuffer &version)

@@ -63,8 +63,8 @@ public:
     // Settings
     LinkCall settingDevice(int32_t comPort, uint32_t timeInterval, uint32_t displacementInterval, uint8_t vibration,
                            uint8_t tag, const std::string &waveFolder, uint8_t minSpeed);
-    LinkCall readSettingValue(int32_t comPort, int32_t &timeInterval, int32_t &displacementInterval,
-                              uint8_t &vibration, uint8_t &tag, uint8_t &minSpeed);
+    LinkCall readSettingValue(int32_t comPort, int32_t &timeInterval, int32_t &displacementInterval, uint8_t &vibration,
+                              uint8_t &tag, uint8_t &minSpeed);
     // Information and firmware
     LinkCall readDllVersion(TextBuffer &version);
     LinkCall readDeviceInformation(int32_t comPort, int32_t &serialNumber, TextBuffer &firmwareVersion);

@@ -56,24 +56,26 @@ std::string notMapped(int comNumber)
                          "is set it alone defines the ports. Unset it or name a folder of COM<n> links.";
         return com + " is not mapped: the port directory " + dir +
                " (from the environment variable TRK7700_PORT_DIR, which alone defines the ports while it is set) "
-               "has no entry " + com + ". Link it to the logger's device, e.g. 'ln -s /dev/ttyUSB0 " + dir + "/" +
-               com + "'.";
+               "has no entry " +
+               com + ". Link it to the logger's device, e.g. 'ln -s /dev/ttyUSB0 " + dir + "/" + com + "'.";
     }
     const std::string folder = serial::activePortDirectory();
     if (!folder.empty())
         return com + " is not mapped: the port directory " + folder + " has no entry " + com +
                ", and once that folder exists only its entries count (no automatic numbering). Pin the logger "
-               "there, e.g. 'ln -s /dev/ttyUSB0 " + folder + "/" + com + "', or remove the folder.";
+               "there, e.g. 'ln -s /dev/ttyUSB0 " +
+               folder + "/" + com + "', or remove the folder.";
     const auto devices = serial::automaticPortDevices();
     std::string present;
     for (size_t i = 0; i < devices.size(); ++i)
         present += (i == 0 ? ": " : ", ") + comName(static_cast<int>(i + 1)) + " " + devices[i];
-    return com + " is not mapped: without a port directory (TRK7700_PORT_DIR or ~/.config/trk7700/ports) the "
-                 "USB and Bluetooth serial devices (/dev/ttyUSB*, /dev/ttyACM*, /dev/rfcomm*) are numbered "
-                 "automatically, and " +
-           (devices.empty() ? std::string("none is present now")
-                            : std::to_string(devices.size()) + (devices.size() == 1 ? " is" : " are") +
-                                  " present now" + present) +
+    return com +
+           " is not mapped: without a port directory (TRK7700_PORT_DIR or ~/.config/trk7700/ports) the "
+           "USB and Bluetooth serial devices (/dev/ttyUSB*, /dev/ttyACM*, /dev/rfcomm*) are numbered "
+           "automatically, and " +
+           (devices.empty()
+                ? std::string("none is present now")
+                : std::to_string(devices.size()) + (devices.size() == 1 ? " is" : " are") + " present now" + present) +
            ". Check that the logger is plugged in and switched on, or pin it to a number in "
            "~/.config/trk7700/ports.";
 }
@@ -141,8 +143,7 @@ std::string inUse(const std::string &port, const std::string &device, dev_t rdev
                  (isSelf ? ", this program itself" : "") + ")";
     }
     std::string text = port + " is in use by " + (holders.size() == 1 && self ? "" : "another program: ") + names + ".";
-    if (self && holders.size() == 1)
-        return text + " It is probably connected to the logger already.";
+    if (self && holders.size() == 1) return text + " It is probably connected to the logger already.";
     if (modemManager)
         return text + " Keep ModemManager away from the logger with a udev rule (ID_MM_DEVICE_IGNORE, see the "
                       "README), then try again.";
@@ -154,8 +155,10 @@ std::string permissionDenied(const std::string &port, const struct stat &info)
     std::string group;
     if (const struct group *g = ::getgrgid(info.st_gid); g != nullptr && std::strcmp(g->gr_name, "dialout") != 0)
         group = std::string(" (the device belongs to the group '") + g->gr_name + "')";
-    return port + " may not be used: permission denied" + group + ". Serial devices belong to the group "
-           "'dialout': " + kDialoutAdvice + ".";
+    return port + " may not be used: permission denied" + group +
+           ". Serial devices belong to the group "
+           "'dialout': " +
+           kDialoutAdvice + ".";
 }
 
 }  // namespace
@@ -190,8 +193,9 @@ std::string explainPortFailure(int comNumber)
         if (errno == EACCES) return permissionDenied(port, link);
         return port + " cannot be looked at: " + std::strerror(errno) + ".";
     }
-    if (!S_ISCHR(info.st_mode)) return port + " is not a serial device but " + kindOf(info.st_mode) +
-                                              ". Point it at the logger's device, e.g. /dev/ttyUSB0.";
+    if (!S_ISCHR(info.st_mode))
+        return port + " is not a serial device but " + kindOf(info.st_mode) +
+               ". Point it at the logger's device, e.g. /dev/ttyUSB0.";
     const std::string device = target.empty() ? entry : target;
 
     if (::access(entry.c_str(), R_OK | W_OK) != 0 && errno == EACCES) return permissionDenied(port, info);

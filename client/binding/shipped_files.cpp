@@ -11,7 +11,8 @@ std::vector<std::string> libraryCandidates(const std::string &fileName)
     const std::string folder = executableFolder();
     std::error_code ec;
     for (const std::string &place : {folder, folder + "/../lib/trk7700", folder + "/../lib"})
-        if (!folder.empty() && std::filesystem::exists(place + "/" + fileName, ec)) candidates.push_back(place + "/" + fileName);
+        if (!folder.empty() && std::filesystem::exists(place + "/" + fileName, ec))
+            candidates.push_back(place + "/" + fileName);
     candidates.push_back(fileName);
     return candidates;
 }

@@ -92,14 +92,14 @@ std::string makePrivateScratchFolder(const std::string &namePrefix)
 
 std::tm localCalendarTime(std::time_t when)
 {
-    std::tm local {};
+    std::tm local{};
     ::localtime_r(&when, &local);
     return local;
 }
 
 std::tm utcCalendarTime(std::time_t when)
 {
-    std::tm utc {};
+    std::tm utc{};
     ::gmtime_r(&when, &utc);
     return utc;
 }

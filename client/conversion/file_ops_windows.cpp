@@ -34,8 +34,8 @@ DWORD attributesOf(const std::string &path) { return GetFileAttributesA(path.c_s
 std::string systemMessage(DWORD code)
 {
     char *text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, code, 0, reinterpret_cast<char *>(&text), 0, nullptr);
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   code, 0, reinterpret_cast<char *>(&text), 0, nullptr);
     std::string message = text != nullptr ? text : "error " + std::to_string(code);
     if (text != nullptr) LocalFree(text);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
@@ -65,7 +65,7 @@ std::FILE *openRegularForReading(const std::string &path)
         setErrnoFrom(GetLastError());
         return nullptr;
     }
-    BY_HANDLE_FILE_INFORMATION info {};
+    BY_HANDLE_FILE_INFORMATION info{};
     const bool regular = GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info) &&
                          (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0;
     const int fd = regular ? _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY) : -1;
@@ -134,11 +134,10 @@ bool replaceFile(const std::string &from, const std::string &to, std::string &er
 std::vector<std::string> folderEntryNames(const std::string &folder)
 {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA entry {};
+    WIN32_FIND_DATAA entry{};
     const HANDLE search = FindFirstFileA(inFolder(folder.empty() ? "." : folder, "*").c_str(), &entry);
     if (search == INVALID_HANDLE_VALUE) return names;
-    do
-        names.emplace_back(entry.cFileName);
+    do names.emplace_back(entry.cFileName);
     while (FindNextFileA(search, &entry));
     FindClose(search);
     return names;
@@ -162,14 +161,14 @@ std::string makePrivateScratchFolder(const std::string &namePrefix)
 
 std::tm localCalendarTime(std::time_t when)
 {
-    std::tm local {};
+    std::tm local{};
     localtime_s(&local, &when);
     return local;
 }
 
 std::tm utcCalendarTime(std::time_t when)
 {
-    std::tm utc {};
+    std::tm utc{};
     gmtime_s(&utc, &when);
     return utc;
 }

@@ -25,8 +25,10 @@ std::string quoted(const std::string &argument)
             ++backslashes;
             continue;
         }
-        if (c == '"') text.append(2 * backslashes + 1, '\\');
-        else text.append(backslashes, '\\');
+        if (c == '"')
+            text.append(2 * backslashes + 1, '\\');
+        else
+            text.append(backslashes, '\\');
         backslashes = 0;
         text += c;
     }
@@ -46,8 +48,8 @@ std::vector<char> commandLine(const std::string &program, const std::vector<std:
 std::string startFailure(const std::string &program, DWORD code)
 {
     char *text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, code, 0, reinterpret_cast<char *>(&text), 0, nullptr);
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   code, 0, reinterpret_cast<char *>(&text), 0, nullptr);
     std::string reason = text != nullptr ? text : "error " + std::to_string(code);
     if (text != nullptr) LocalFree(text);
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
@@ -58,7 +60,7 @@ std::string startFailure(const std::string &program, DWORD code)
 // The null device for the program's standard streams it does not share.
 HANDLE openNul(DWORD access)
 {
-    SECURITY_ATTRIBUTES inherit {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     return CreateFileA("NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
 }
 
@@ -69,7 +71,7 @@ bool start(const std::string &program, const std::vector<std::string> &arguments
 {
     const HANDLE input = openNul(GENERIC_READ);
     const HANDLE output = openNul(GENERIC_WRITE);
-    STARTUPINFOA startup {};
+    STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
@@ -96,7 +98,7 @@ bool start(const std::string &program, const std::vector<std::string> &arguments
 bool DetachedLauncher::startDetached(const std::string &program, const std::vector<std::string> &arguments,
                                      std::string &error)
 {
-    PROCESS_INFORMATION process {};
+    PROCESS_INFORMATION process{};
     if (!start(program, arguments, nullptr, process, error)) return false;
     // Nobody waits for the program.
     CloseHandle(process.hProcess);
@@ -107,7 +109,7 @@ int runAndWait(const std::string &program, const std::vector<std::string> &argum
                std::string &diagnostics, const std::function<void(pid_t)> &started, bool *programMissing)
 {
     if (programMissing != nullptr) *programMissing = false;
-    SECURITY_ATTRIBUTES inherit {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
         error = startFailure(program, GetLastError());
@@ -115,7 +117,7 @@ int runAndWait(const std::string &program, const std::vector<std::string> &argum
     }
     // Only the program inherits the writing end.
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    PROCESS_INFORMATION process {};
+    PROCESS_INFORMATION process{};
     DWORD failure = 0;
     const bool running = start(program, arguments, writeEnd, process, error, &failure);
     CloseHandle(writeEnd);

@@ -26,13 +26,9 @@ std::string failure(const std::string &path) { return path + ": " + std::strerro
 
 }  // namespace
 
-std::string historyFolder()
-{
-    return inFolder(userDataFolder(), "history");
-}
+std::string historyFolder() { return inFolder(userDataFolder(), "history"); }
 
-std::string keepInHistory(const std::string &trackTextPath, uint32_t serialNumber, std::time_t when,
-                          std::string &error)
+std::string keepInHistory(const std::string &trackTextPath, uint32_t serialNumber, std::time_t when, std::string &error)
 {
     const fs::path folder = fs::path(historyFolder()) / std::to_string(serialNumber);
     std::error_code ec;
@@ -49,7 +45,8 @@ std::string keepInHistory(const std::string &trackTextPath, uint32_t serialNumbe
     // Two readouts in the same second get names of their own.
     std::string name = timeName(when);
     fs::path target = folder / (name + ".txt.gz");
-    for (int n = 2; fs::exists(fs::symlink_status(target)); ++n) target = folder / (name + "-" + std::to_string(n) + ".txt.gz");
+    for (int n = 2; fs::exists(fs::symlink_status(target)); ++n)
+        target = folder / (name + "-" + std::to_string(n) + ".txt.gz");
     const fs::path partial = target.string() + ".partial";
     const int fd = createFreshFileDescriptor(partial.string());
     gzFile out = fd >= 0 ? gzdopen(fd, "wb9") : nullptr;
@@ -75,7 +72,8 @@ std::string keepInHistory(const std::string &trackTextPath, uint32_t serialNumbe
         removeFile(partial.string());
         return {};
     }
-    return std::to_string(serialNumber) + "/" + target.filename().string().substr(0, target.filename().string().size() - 7);
+    return std::to_string(serialNumber) + "/" +
+           target.filename().string().substr(0, target.filename().string().size() - 7);
 }
 
 std::vector<HistoryEntry> listHistory()
@@ -101,7 +99,8 @@ std::string historyEntryPath(const std::string &name)
     if (name.find("..") != std::string::npos) return {};
     const fs::path inHistory = fs::path(historyFolder()) / (name + ".txt.gz");
     if (fs::is_regular_file(inHistory, ec)) return inHistory.string();
-    if (name.size() > 7 && name.compare(name.size() - 7, 7, ".txt.gz") == 0 && fs::is_regular_file(name, ec)) return name;
+    if (name.size() > 7 && name.compare(name.size() - 7, 7, ".txt.gz") == 0 && fs::is_regular_file(name, ec))
+        return name;
     return {};
 }
 

@@ -13,8 +13,8 @@ namespace trk7700::client {
 std::string historyFolder();
 
 struct HistoryEntry {
-    std::string name;   // "<serial>/<time>", what `convert` takes
-    std::string path;   // the compressed file
+    std::string name;  // "<serial>/<time>", what `convert` takes
+    std::string path;  // the compressed file
     uint64_t compressedBytes = 0;
 };
 

@@ -49,10 +49,7 @@ std::string makeDateStamp(const std::tm &t)
            twoDigits(t.tm_min) + "_" + twoDigits(t.tm_sec);
 }
 
-std::string makeDateStampNow()
-{
-    return makeDateStamp(localCalendarTime(std::time(nullptr)));
-}
+std::string makeDateStampNow() { return makeDateStamp(localCalendarTime(std::time(nullptr))); }
 
 ReadoutFiles readoutFiles(const std::string &folder, const std::string &stamp)
 {
@@ -179,8 +176,7 @@ ConversionOutcome convertTrackText(const ReadoutFiles &files, bool perMark)
         if (markFile.isOpen()) markFile.write(sentence + kLineEnd);
         previousMark = mark;
     }
-    if (markFile.isOpen() && !markFile.commit())
-        return fail(ConversionOutcome::Failure::markFileNotWritable, markPath);
+    if (markFile.isOpen() && !markFile.commit()) return fail(ConversionOutcome::Failure::markFileNotWritable, markPath);
     if (!nmea.commit()) return fail(ConversionOutcome::Failure::nmeaNotWritable, files.nmea);
     std::fclose(in);
     return outcome;
@@ -292,7 +288,6 @@ GpsBabelOutcome runGpsBabelChecked(const GpsBabelRun &run, size_t expectedPoints
     removeFile(partial);
     return outcome;
 }
-
 
 void removePlantedEntry(const std::string &path)
 {

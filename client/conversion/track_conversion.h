@@ -28,7 +28,7 @@ std::string makeDateStampNow();
 // folder ending in '/' gives a doubled separator, which the system accepts.
 struct ReadoutFiles {
     std::string folder;
-    std::string stamp;  // the date stamp S, or empty
+    std::string stamp;      // the date stamp S, or empty
     std::string trackText;  // T/Wayfolk[S].txt: written by the library, read by the conversion
     std::string nmea;       // T/Wayfolk[S].nmea: the whole log, GPSBabel's input
     std::string kml;        // T/Wayfolk[S].kml
@@ -41,10 +41,10 @@ ReadoutFiles readoutFiles(const std::string &folder, const std::string &stamp);
 
 struct ConversionOutcome {
     enum class Failure { none, trackTextMissing, nmeaNotWritable, markFileNotWritable } failure = Failure::none;
-    std::string failedPath;                 // the file concerned, when failure is set
-    size_t sentenceLines = 0;               // data lines written to the whole-log NMEA file
-    size_t markedLines = 0;                 // of them, lines with a mark
-    std::vector<std::string> markFiles;     // mark files created, in order (a repeated mark appears again)
+    std::string failedPath;              // the file concerned, when failure is set
+    size_t sentenceLines = 0;            // data lines written to the whole-log NMEA file
+    size_t markedLines = 0;              // of them, lines with a mark
+    std::vector<std::string> markFiles;  // mark files created, in order (a repeated mark appears again)
     bool ok() const { return failure == Failure::none; }
 };
 

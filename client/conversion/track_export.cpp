@@ -130,8 +130,8 @@ std::vector<MarkWaypoint> markWaypoints(const std::string &trackTextPath, std::s
             const std::string date = fields.size() > 9 ? fields[9] : "";
             MarkWaypoint &w = waypoints.back();
             if (date.size() == 6 && !w.time.empty())
-                w.time = "20" + date.substr(4, 2) + "-" + date.substr(2, 2) + "-" + date.substr(0, 2) + "T" + w.time +
-                         "Z";
+                w.time =
+                    "20" + date.substr(4, 2) + "-" + date.substr(2, 2) + "-" + date.substr(0, 2) + "T" + w.time + "Z";
             else
                 w.time.clear();
         }

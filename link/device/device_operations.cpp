@@ -31,10 +31,7 @@ constexpr int kGpsBytesNeeded = 6;  // hour, minute, second, year, month, day
 constexpr int kGpsTickLimit = 2;
 constexpr uint8_t kNoInformation = 0xFF;
 
-void copyText(char *destination, const std::string &text)
-{
-    std::memcpy(destination, text.c_str(), text.size() + 1);
-}
+void copyText(char *destination, const std::string &text) { std::memcpy(destination, text.c_str(), text.size() + 1); }
 
 }  // namespace
 

@@ -14,7 +14,7 @@ namespace trk7700::device {
 
 inline constexpr char kFirmwareFileName[] = "TRK7700_Encode.Bin";
 inline constexpr size_t kFirmwareImageSize = 65536;
-inline constexpr size_t kScrambledAreaSize = 65520;   // 32,760 words, then the checksum word
+inline constexpr size_t kScrambledAreaSize = 65520;  // 32,760 words, then the checksum word
 inline constexpr size_t kChecksumOffset = 65520;
 inline constexpr size_t kIdentificationOffset = 65480;
 inline constexpr char kIdentification[] = "Gravel Ouzel Is Super Man ^-^";  // 30 with NUL, as the image holds it

@@ -11,10 +11,10 @@ namespace trk7700::dumpmode {
 // Protocol texts, sent or expected with their terminating NUL where noted;
 // the logger knows them byte for byte.
 inline constexpr char kBanner[] = "Ostravelle Tech. Co. TRK-7700\r\n";  // 31 bytes, no NUL
-inline constexpr char kGreeting[] = "Q'Z Camera Detect";                 // 18 with NUL
-inline constexpr char kReadyReply[] = "QZ GPS+BT";                       // 10 with NUL
-inline constexpr char kExitRequest[] = "QZ AP-Exit";                     // 11 with NUL
-inline constexpr char kEndMarker[] = "QZ Update Over";                   // 15 with NUL
+inline constexpr char kGreeting[] = "Q'Z Camera Detect";                // 18 with NUL
+inline constexpr char kReadyReply[] = "QZ GPS+BT";                      // 10 with NUL
+inline constexpr char kExitRequest[] = "QZ AP-Exit";                    // 11 with NUL
+inline constexpr char kEndMarker[] = "QZ Update Over";                  // 15 with NUL
 inline constexpr int kEndMarkerSize = 15;
 
 struct Command {
@@ -22,14 +22,14 @@ struct Command {
     uint8_t code1;
 };
 // The logger's own command codes; the names are the protocol's, keep them.
-inline constexpr Command CMD_DUMP_LOG {0x60, 0xB5};
-inline constexpr Command CMD_ERASE_LOG {0x61, 0xB6};
-inline constexpr Command CMD_READ_MEMORY_SIZE {0x63, 0xB7};
-inline constexpr Command CMD_READ_SETTINGS {0x62, 0xB6};
-inline constexpr Command CMD_UPLOAD_DATA {0x55, 0xAA};
-inline constexpr Command CMD_UPLOAD_FIRMWARE {0x5D, 0xB2};
-inline constexpr Command CMD_READ_DEVICE_INFO {0x5B, 0xB0};
-inline constexpr Command CMD_READ_GPS_TIME {0x64, 0xB8};
+inline constexpr Command CMD_DUMP_LOG{0x60, 0xB5};
+inline constexpr Command CMD_ERASE_LOG{0x61, 0xB6};
+inline constexpr Command CMD_READ_MEMORY_SIZE{0x63, 0xB7};
+inline constexpr Command CMD_READ_SETTINGS{0x62, 0xB6};
+inline constexpr Command CMD_UPLOAD_DATA{0x55, 0xAA};
+inline constexpr Command CMD_UPLOAD_FIRMWARE{0x5D, 0xB2};
+inline constexpr Command CMD_READ_DEVICE_INFO{0x5B, 0xB0};
+inline constexpr Command CMD_READ_GPS_TIME{0x64, 0xB8};
 
 inline constexpr int kBaudRate = 115200;
 

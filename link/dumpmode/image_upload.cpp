@@ -13,8 +13,7 @@ namespace trk7700::dumpmode {
 namespace {
 
 constexpr int kUnitSize = 15;
-static_assert(sizeof kChecksumOk == kUnitSize && sizeof kChecksumError == kUnitSize &&
-              sizeof kEndMarker == kUnitSize);
+static_assert(sizeof kChecksumOk == kUnitSize && sizeof kChecksumError == kUnitSize && sizeof kEndMarker == kUnitSize);
 
 // The settling pause reads nothing; it only watches the clock's seconds, ten
 // times per read time-out (so every 10 ms).
@@ -49,8 +48,7 @@ uint8_t xorChecksum(const uint8_t *bytes, size_t count)
     return x;
 }
 
-UploadVerdict uploadImage(Command header, const std::vector<uint8_t> &image, uint8_t checksum,
-                          AfterEndMarker after)
+UploadVerdict uploadImage(Command header, const std::vector<uint8_t> &image, uint8_t checksum, AfterEndMarker after)
 {
     if (!sendCommand(header, static_cast<uint32_t>(image.size()), checksum) || !sendPieces(image))
         return UploadVerdict::noAnswer;

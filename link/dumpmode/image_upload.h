@@ -15,7 +15,7 @@ inline constexpr int kUploadPieceSize = 64;
 inline constexpr int kVerdictTickLimit = 5;
 // The logger's verdict texts, as it sends them.
 inline constexpr char kChecksumOk[] = "Checksum    OK";     // 15 with NUL; changes nothing
-inline constexpr char kChecksumError[] = "Checksum Error";   // 15 with NUL
+inline constexpr char kChecksumError[] = "Checksum Error";  // 15 with NUL
 
 enum class UploadVerdict {
     success,        // end marker without a "Checksum Error" before it

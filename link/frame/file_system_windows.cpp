@@ -54,7 +54,7 @@ FILE *streamFor(HANDLE handle, int flags, const char *mode)
 // folder, not a reparse point.
 bool isPlainDiskFile(HANDLE handle)
 {
-    BY_HANDLE_FILE_INFORMATION info {};
+    BY_HANDLE_FILE_INFORMATION info{};
     return GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info) != 0 &&
            (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
 }

@@ -49,10 +49,10 @@ struct LinkState {
 
     // Seams for the tests; each default is the real thing.
     struct TestHooks {
-        int readTimeoutMs = 100;                         // one read's time-out
-        serial::SecondsSource secondsSource = nullptr;   // the clock's seconds; nullptr: the system clock
-        serial::PortStandIn *portStandIn = nullptr;      // a port in memory instead of the devices
-        dumpmode::PieceObserver pieceObserver = nullptr; // sees the size of every upload piece
+        int readTimeoutMs = 100;                          // one read's time-out
+        serial::SecondsSource secondsSource = nullptr;    // the clock's seconds; nullptr: the system clock
+        serial::PortStandIn *portStandIn = nullptr;       // a port in memory instead of the devices
+        dumpmode::PieceObserver pieceObserver = nullptr;  // sees the size of every upload piece
     } testHooks;
 
     // The log image that ordering and export each fill whole from their input

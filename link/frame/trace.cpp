@@ -36,8 +36,8 @@ void stamp(FILE *out)
     using namespace std::chrono;
     const auto now = time_point_cast<milliseconds>(system_clock::now());
     const auto day = floor<days>(now);
-    const year_month_day date {day};
-    const hh_mm_ss<milliseconds> time {now - day};
+    const year_month_day date{day};
+    const hh_mm_ss<milliseconds> time{now - day};
     std::fprintf(out, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ ", static_cast<int>(date.year()),
                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),

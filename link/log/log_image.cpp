@@ -77,8 +77,7 @@ StepResult SortLogImage()
     frame::FileHandle sorted(frame::createFile(kSortedLogFile));
     if (!sorted) return return_can_not_create_sort_db_file;
     const size_t split = oldest < kRecordCount ? oldest * kRecordSize : 0;
-    bool written =
-        std::fwrite(logImage.bytes + split, 1, kLogImageSize - split, sorted.get()) == kLogImageSize - split;
+    bool written = std::fwrite(logImage.bytes + split, 1, kLogImageSize - split, sorted.get()) == kLogImageSize - split;
     written = std::fwrite(logImage.bytes, 1, split, sorted.get()) == split && written;
     // A disk that fills up must not pass a cut log on as complete.
     return frame::closeWritten(sorted, written) ? kStepSucceeded : return_can_not_create_sort_db_file;

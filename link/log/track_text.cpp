@@ -113,7 +113,8 @@ StepResult writeDataLines()
     for (size_t i = 0; i < kRecordCount && !logImage.slotIsEmpty(i); ++i) {
         if (static_cast<size_t>(end - text.get()) > kChunkSize - kMaxRecordLinesSize) {
             written = std::fwrite(text.get(), 1, static_cast<size_t>(end - text.get()), temp.get()) ==
-                          static_cast<size_t>(end - text.get()) && written;
+                          static_cast<size_t>(end - text.get()) &&
+                      written;
             end = text.get();
         }
         end = formatRecordLines(logImage.record(i), end);

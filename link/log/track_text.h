@@ -34,7 +34,7 @@ public:
 
 private:
     uint8_t checksum_ = 0;
-    int placeholderLeft_ = 0;  // placeholder characters still to drop
+    int placeholderLeft_ = 0;    // placeholder characters still to drop
     bool copyNextAsIs_ = false;  // the line end after a placeholder stays out of the sum
 };
 

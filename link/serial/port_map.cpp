@@ -37,8 +37,7 @@ std::vector<std::string> numberedDevices(const std::string &prefix)
         const std::string name = entry.path().filename().string();
         if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
         const std::string digits = name.substr(prefix.size());
-        if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            continue;
+        if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
         if (digits.size() > 9) continue;
         found.emplace_back(std::stoul(digits), entry.path().string());
     }

@@ -20,9 +20,9 @@ struct OpenDeviceCloser {
 using OpenDeviceSlot = std::unique_ptr<OpenDevice, OpenDeviceCloser>;
 
 enum class OpenOutcome {
-    opened,            // open, line settings applied
-    cannotOpen,        // no device, in use, or COM number maps to nothing; no port open
-    settingsRefused,   // the device opened but refused the line settings; still open
+    opened,           // open, line settings applied
+    cannotOpen,       // no device, in use, or COM number maps to nothing; no port open
+    settingsRefused,  // the device opened but refused the line settings; still open
 };
 
 // What a read or a write found besides the bytes it moved.

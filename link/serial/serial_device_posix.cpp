@@ -18,7 +18,7 @@ namespace trk7700::serial {
 
 struct OpenDevice {
     int fd = -1;
-    termios settingsFoundAtOpen {};
+    termios settingsFoundAtOpen{};
     bool haveSettingsFoundAtOpen = false;
 };
 
@@ -55,7 +55,7 @@ bool applyLineSettings(OpenDevice &device, int baudRate)
 {
     const int fd = device.fd;
     const speed_t speed = speedFor(baudRate);
-    termios tio {};
+    termios tio{};
     if (speed == B0 || tcgetattr(fd, &tio) != 0) return false;
     device.settingsFoundAtOpen = tio;
     device.haveSettingsFoundAtOpen = true;
@@ -141,7 +141,7 @@ DeviceRead readDevice(uint8_t *destination, int count, int timeoutMs)
         // A raw terminal without VMIN/VTIME answers 0 both when nothing is
         // there and after a hang-up; poll tells the two apart.
         const int wait = millisecondsUntil(deadline);
-        pollfd pfd {portFd, POLLIN, 0};
+        pollfd pfd{portFd, POLLIN, 0};
         const int ready = ::poll(&pfd, 1, wait);
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0 || (ready > 0 && (pfd.revents & kHangUpEvents) != 0)) {
@@ -179,7 +179,7 @@ bool writeDevice(const uint8_t *source, int count, int timeoutMs, DeviceState &s
             state = DeviceState::gone;
             return false;
         }
-        pollfd pfd {portFd, POLLOUT, 0};
+        pollfd pfd{portFd, POLLOUT, 0};
         const int ready = ::poll(&pfd, 1, timeoutMs);
         if (ready == 0) return false;  // no progress for a whole time-out
         if (ready < 0 && errno == EINTR) continue;

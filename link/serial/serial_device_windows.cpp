@@ -14,8 +14,8 @@ namespace trk7700::serial {
 
 struct OpenDevice {
     HANDLE handle = INVALID_HANDLE_VALUE;
-    DCB lineSettingsFoundAtOpen {};
-    COMMTIMEOUTS timeoutsFoundAtOpen {};
+    DCB lineSettingsFoundAtOpen{};
+    COMMTIMEOUTS timeoutsFoundAtOpen{};
     bool haveSettingsFoundAtOpen = false;
     int appliedReadTimeoutMs = 0;
 };
@@ -32,7 +32,7 @@ OpenDevice *openedDevice() { return linkState().port.device.get(); }
 
 DCB lineSettings(int baudRate)
 {
-    DCB dcb {};
+    DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     dcb.BaudRate = static_cast<DWORD>(baudRate);
     dcb.ByteSize = 8;
@@ -64,7 +64,7 @@ DCB lineSettings(int baudRate)
 // byte without another; a write attempt ends after at most 100 ms.
 bool applyTimeouts(OpenDevice &device, int readTimeoutMs)
 {
-    COMMTIMEOUTS timeouts {};
+    COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = static_cast<DWORD>(readTimeoutMs);
     timeouts.ReadTotalTimeoutMultiplier = 0;
     timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(readTimeoutMs);

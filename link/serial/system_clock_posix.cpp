@@ -6,7 +6,7 @@ namespace trk7700::serial {
 
 int systemUtcSeconds()
 {
-    timespec now {};
+    timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     return static_cast<int>(now.tv_sec % 60);
 }

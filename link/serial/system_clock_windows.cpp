@@ -6,7 +6,7 @@ namespace trk7700::serial {
 
 int systemUtcSeconds()
 {
-    SYSTEMTIME now {};
+    SYSTEMTIME now{};
     GetSystemTime(&now);
     return now.wSecond;
 }

@@ -52,7 +52,8 @@ TRK7700_Result uploadSettings(const SettingsRecord &record, const std::vector<ui
         return return_pc_not_enough_memory;
     }
     std::copy(waveData.begin(), waveData.end(), std::copy(record.begin(), record.end(), image.begin()));
-    switch (dumpmode::uploadImage(dumpmode::CMD_UPLOAD_DATA, image, dumpmode::xorChecksum(image.data(), image.size()))) {
+    switch (
+        dumpmode::uploadImage(dumpmode::CMD_UPLOAD_DATA, image, dumpmode::xorChecksum(image.data(), image.size()))) {
     case dumpmode::UploadVerdict::success: return return_setting_device_successful;
     case dumpmode::UploadVerdict::checksumError: return return_device_checksum_error;
     case dumpmode::UploadVerdict::noAnswer: break;
@@ -62,8 +63,8 @@ TRK7700_Result uploadSettings(const SettingsRecord &record, const std::vector<ui
 
 }  // namespace
 
-SettingsRecord buildSettingsRecord(uint32_t timeInterval, uint32_t displacementInterval, uint8_t vibration,
-                                   uint8_t tag, uint8_t minSpeed)
+SettingsRecord buildSettingsRecord(uint32_t timeInterval, uint32_t displacementInterval, uint8_t vibration, uint8_t tag,
+                                   uint8_t minSpeed)
 {
     SettingsRecord record;
     record.fill(0xFF);
@@ -94,8 +95,8 @@ TRK7700_Result settingDevice(uint32_t timeInterval, uint32_t displacementInterva
     return uploadSettings(record, waveData);
 }
 
-TRK7700_Result readSettingValue(int32_t *timeInterval, int32_t *displacementInterval, uint8_t *vibration,
-                                uint8_t *tag, uint8_t *minSpeed)
+TRK7700_Result readSettingValue(int32_t *timeInterval, int32_t *displacementInterval, uint8_t *vibration, uint8_t *tag,
+                                uint8_t *minSpeed)
 {
     if (!linkState().dumpMode.inDumpMode) return return_not_dump_mode;
     if (!dumpmode::sendCommand(dumpmode::CMD_READ_SETTINGS)) return return_device_time_out;

@@ -30,7 +30,8 @@ StepResult readWaveData(std::vector<uint8_t> &waveData)
         } catch (const std::bad_alloc &) {
             return return_pc_not_enough_memory;
         }
-        if (size > 0 && std::fread(waveData.data() + start, 1, size, file.get()) != size) return return_uncompleted_wave_files;
+        if (size > 0 && std::fread(waveData.data() + start, 1, size, file.get()) != size)
+            return return_uncompleted_wave_files;
     }
     return kStepSucceeded;
 }

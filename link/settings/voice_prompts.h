@@ -10,9 +10,9 @@
 
 namespace trk7700::settings {
 
-inline constexpr std::array<const char *, 8> kWaveFileNames {
-    "battery_low.wav", "BT_close.wav",            "BT_open.wav", "Error_Beep.wav",
-    "GPS_search.wav",  "GPS_search_finished.wav", "OK_Beep.wav", "OK1_Beep.wav",
+inline constexpr std::array<const char *, 8> kWaveFileNames{
+    "battery_low.wav",         "BT_close.wav", "BT_open.wav",  "Error_Beep.wav", "GPS_search.wav",
+    "GPS_search_finished.wav", "OK_Beep.wav",  "OK1_Beep.wav",
 };
 
 // The wave data must stay below this many bytes (128 KiB plus 256).

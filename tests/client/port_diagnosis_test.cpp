@@ -91,13 +91,17 @@ public:
     {
         if (const char *old = std::getenv(name)) previous_ = old;
         hadValue_ = std::getenv(name) != nullptr;
-        if (value != nullptr) ::setenv(name, value, 1);
-        else ::unsetenv(name);
+        if (value != nullptr)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
     }
     ~ScopedEnv()
     {
-        if (hadValue_) ::setenv(name_.c_str(), previous_.c_str(), 1);
-        else ::unsetenv(name_.c_str());
+        if (hadValue_)
+            ::setenv(name_.c_str(), previous_.c_str(), 1);
+        else
+            ::unsetenv(name_.c_str());
     }
 
 private:
@@ -183,7 +187,8 @@ TEST_F(PortDiagnosisTest, EveryKindOfFailureGetsItsSentence)
 {
     const std::vector<DiagnosisCase> cases = {
         {"COM0", [](const std::string &, Pty &) { return 0; }, {"COM0 never opens", "from COM1"}},
-        {"no entry in the port directory", [](const std::string &, Pty &) { return 5; },
+        {"no entry in the port directory",
+         [](const std::string &, Pty &) { return 5; },
          {"COM5 is not mapped", "TRK7700_PORT_DIR", "has no entry COM5", "ln -s /dev/ttyUSB0"}},
         {"link to a missing device",
          [](const std::string &dir, Pty &) {
@@ -216,7 +221,8 @@ TEST_F(PortDiagnosisTest, EveryKindOfFailureGetsItsSentence)
              fs::permissions(p.slave(), fs::perms::none);
              return 8;
          },
-         {"COM8", "permission denied", "sudo adduser $USER dialout", "log in again"}, true},
+         {"COM8", "permission denied", "sudo adduser $USER dialout", "log in again"},
+         true},
         {"pty held by this program",
          [](const std::string &dir, Pty &p) {
              link(p.slave(), dir + "/COM9");

@@ -30,8 +30,9 @@ inline std::vector<GpxPoint> gpxTrackPoints(const std::string &gpx)
         const std::string element = gpx.substr(at, end - at);
         const std::string tag = element.substr(0, element.find('>'));
         const size_t time = element.find("<time>");
-        points.push_back({std::stod(gpxAttribute(tag, "lat")), std::stod(gpxAttribute(tag, "lon")),
-                          time == std::string::npos ? "" : element.substr(time + 6, element.find("</time>") - time - 6)});
+        points.push_back(
+            {std::stod(gpxAttribute(tag, "lat")), std::stod(gpxAttribute(tag, "lon")),
+             time == std::string::npos ? "" : element.substr(time + 6, element.find("</time>") - time - 6)});
         at = end;
     }
     return points;
@@ -40,7 +41,7 @@ inline std::vector<GpxPoint> gpxTrackPoints(const std::string &gpx)
 inline std::string isoUtcTime(int64_t utcSeconds)
 {
     const time_t t = static_cast<time_t>(utcSeconds);
-    tm parts {};
+    tm parts{};
     gmtime_r(&t, &parts);
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);

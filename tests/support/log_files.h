@@ -32,7 +32,7 @@ struct RecordFields {
 
 inline std::array<uint8_t, 16> recordBytes(const RecordFields &f)
 {
-    std::array<uint8_t, 16> b {};
+    std::array<uint8_t, 16> b{};
     for (int i = 0; i < 4; ++i) {
         b[static_cast<size_t>(i)] = static_cast<uint8_t>(f.longitude >> (8 * i));
         b[static_cast<size_t>(4 + i)] = static_cast<uint8_t>(f.latitude >> (8 * i));

@@ -16,7 +16,7 @@ inline int fastSeconds()
 }
 
 // A clock that shows a new second on every look, and counts the looks.
-inline std::atomic<int> secondsLookups {0};
+inline std::atomic<int> secondsLookups{0};
 inline int countingSeconds() { return secondsLookups++ % 60; }
 
 }  // namespace trk7700::testing

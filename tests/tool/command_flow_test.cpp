@@ -27,11 +27,14 @@ std::function<Step(CommandFlow::Binding &)> slowStep(const QString &name, int mi
 {
     return [name, milliseconds](CommandFlow::Binding &) {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-        return Step {name, QThread::currentThreadId()};
+        return Step{name, QThread::currentThreadId()};
     };
 }
 
-bool waitUntilIdle(const CommandFlow &flow) { return QTest::qWaitFor([&] { return !flow.running(); }, 10000); }
+bool waitUntilIdle(const CommandFlow &flow)
+{
+    return QTest::qWaitFor([&] { return !flow.running(); }, 10000);
+}
 
 }  // namespace
 
@@ -93,8 +96,9 @@ private slots:
         connect(&timer, &QTimer::timeout, [&] { ++ticks; });
         timer.start(10);
         flow.start([&] {
-            flow.call<Step>(QStringLiteral("long"), slowStep(QStringLiteral("long"), 800), [](const Step &) {},
-                            [&] { ++progressLooks; });
+            flow.call<Step>(
+                QStringLiteral("long"), slowStep(QStringLiteral("long"), 800), [](const Step &) {},
+                [&] { ++progressLooks; });
         });
         QVERIFY(waitUntilIdle(flow));
         QVERIFY2(ticks >= 20, qPrintable(QString::number(ticks)));
@@ -135,8 +139,9 @@ private slots:
         QSignalSpy failures(&flow, &CommandFlow::bindingFailed);
         int handledResult = -1;
         flow.start([&] {
-            flow.call<LinkCall>(QStringLiteral("exit"), [](CommandFlow::Binding &library) { return library.exitDumpMode(); },
-                                [&](const LinkCall &call) { handledResult = call.result; });
+            flow.call<LinkCall>(
+                QStringLiteral("exit"), [](CommandFlow::Binding &library) { return library.exitDumpMode(); },
+                [&](const LinkCall &call) { handledResult = call.result; });
         });
         QVERIFY(waitUntilIdle(flow));
         QCOMPARE(handledResult, 0);
@@ -145,8 +150,9 @@ private slots:
 
         // While closing nobody is told.
         flow.close([&] {
-            flow.call<LinkCall>(QStringLiteral("exit"), [](CommandFlow::Binding &library) { return library.exitDumpMode(); },
-                                [&](const LinkCall &call) { handledResult = call.result + 100; });
+            flow.call<LinkCall>(
+                QStringLiteral("exit"), [](CommandFlow::Binding &library) { return library.exitDumpMode(); },
+                [&](const LinkCall &call) { handledResult = call.result + 100; });
         });
         QVERIFY(QTest::qWaitFor([&] { return handledResult == 100; }, 10000));
         QCOMPARE(failures.size(), 1);

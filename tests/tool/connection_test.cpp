@@ -28,7 +28,7 @@ const QColor kGrey(128, 128, 128);
 constexpr int kDeviceInformation = 0x5B;
 constexpr int kReadSettings = 0x62;
 
-Fault handshakeSilence() { return Fault {FaultKind::silence, static_cast<int>(FaultTarget::handshake)}; }
+Fault handshakeSilence() { return Fault{FaultKind::silence, static_cast<int>(FaultTarget::handshake)}; }
 
 // The window looks as before any connection.
 void verifyNotConnected(ToolWindow &window)
@@ -54,7 +54,7 @@ private slots:
         auto logger = sandbox.startLogger(3);
         ToolWindow window;
         window.click(window->Picture7);
-        QCOMPARE(window.dialogs.messages, QStringList {"Bitte Com Port auswählen."});
+        QCOMPARE(window.dialogs.messages, QStringList{"Bitte Com Port auswählen."});
         QCOMPARE(logger->openCount(), 0);
         verifyNotConnected(window);
     }
@@ -110,7 +110,7 @@ private slots:
         ToolWindow window;
         window.selectPort(port);
         window.click(window->Picture7);
-        QCOMPARE(window.dialogs.messages, QStringList {message});
+        QCOMPARE(window.dialogs.messages, QStringList{message});
         QCOMPARE(window->comPort(), port);  // taken whatever the result
         QTRY_VERIFY(!logger->inDumpMode());
         verifyNotConnected(window);
@@ -154,7 +154,7 @@ private slots:
         }
         ToolWindow window;
         window.click(window->Picture8);
-        QCOMPARE(window.dialogs.messages, QStringList {message});
+        QCOMPARE(window.dialogs.messages, QStringList{message});
         QCOMPARE(window->Label19->text(), QStringLiteral("Com Port wählen:"));
         QCOMPARE(window->Combo1->currentIndex(), -1);
         verifyNotConnected(window);
@@ -214,7 +214,7 @@ private slots:
         QTRY_VERIFY(!logger->inDumpMode());
         verifyConnected(window);  // the window still looks connected
         window.run(window->Command12);
-        QCOMPARE(window.dialogs.messages, QStringList {"26 return_not_dump_mode"});
+        QCOMPARE(window.dialogs.messages, QStringList{"26 return_not_dump_mode"});
     }
 
     void deviceInformation_data()
@@ -223,11 +223,21 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("serialLabel");
         QTest::addColumn<QString>("versionLabel");
-        QTest::newRow("29, serial number above 2^31") << 29 << "" << "Seriennummer = 3000000000" << "FW Ver = 10.2";
-        QTest::newRow("27: information invalid") << 27 << "Verbindungsfehler 27" << "" << "";
-        QTest::newRow("28: no answer") << 28 << "Verbindungsfehler 28" << "" << "";
-        QTest::newRow("12: no end marker") << 12 << "" << "" << "";
-        QTest::newRow("26: not connected") << 26 << "Verbindungsfehler 26" << "" << "";
+        QTest::newRow("29, serial number above 2^31") << 29 << ""
+                                                      << "Seriennummer = 3000000000"
+                                                      << "FW Ver = 10.2";
+        QTest::newRow("27: information invalid") << 27 << "Verbindungsfehler 27"
+                                                 << ""
+                                                 << "";
+        QTest::newRow("28: no answer") << 28 << "Verbindungsfehler 28"
+                                       << ""
+                                       << "";
+        QTest::newRow("12: no end marker") << 12 << ""
+                                           << ""
+                                           << "";
+        QTest::newRow("26: not connected") << 26 << "Verbindungsfehler 26"
+                                           << ""
+                                           << "";
     }
 
     // The hidden command "Read Device Information", run again once connected.
@@ -254,12 +264,12 @@ private slots:
             });
             break;
         case 27: logger->withState([](auto &state) { state.secondVersion = 0xFF; }); break;
-        case 28: logger->setFaults({Fault {FaultKind::silence, kDeviceInformation}}); break;
-        case 12: logger->setFaults({Fault {FaultKind::noEndMarker, kDeviceInformation}}); break;
+        case 28: logger->setFaults({Fault{FaultKind::silence, kDeviceInformation}}); break;
+        case 12: logger->setFaults({Fault{FaultKind::noEndMarker, kDeviceInformation}}); break;
         default: break;
         }
         window.run(window->Command2);
-        QCOMPARE(window.dialogs.messages, message.isEmpty() ? QStringList() : QStringList {message});
+        QCOMPARE(window.dialogs.messages, message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(window->Label16->text(), serialLabel.isEmpty() ? serialBefore : serialLabel);
         QCOMPARE(window->Label15->text(), versionLabel.isEmpty() ? versionBefore : versionLabel);
     }
@@ -270,11 +280,11 @@ private slots:
     {
         Sandbox sandbox;
         auto logger = sandbox.startLogger(3);
-        logger->setFaults({Fault {FaultKind::silence, kDeviceInformation}});
+        logger->setFaults({Fault{FaultKind::silence, kDeviceInformation}});
         ToolWindow window;
         window.selectPort(3);
         window.click(window->Picture7);
-        QCOMPARE(window.dialogs.messages, QStringList {"Verbindungsfehler 28"});
+        QCOMPARE(window.dialogs.messages, QStringList{"Verbindungsfehler 28"});
         QCOMPARE(commandCodes(*logger), std::vector<int>({kDeviceInformation, kReadSettings}));
         verifyConnected(window);
     }
@@ -287,15 +297,20 @@ private slots:
         QTest::addColumn<QString>("entry");  // what COM5 is in the port directory
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("status");
-        QTest::newRow("not mapped") << false << "" << "Com Port nicht gefunden, oder belegt."
+        QTest::newRow("not mapped") << false << ""
+                                    << "Com Port nicht gefunden, oder belegt."
                                     << "COM5 is not mapped: the port directory ";
-        QTest::newRow("not a serial device") << false << "file" << "Com Port nicht gefunden, oder belegt."
+        QTest::newRow("not a serial device") << false << "file"
+                                             << "Com Port nicht gefunden, oder belegt."
                                              << "COM5 (";
-        QTest::newRow("device missing") << false << "dangling" << "Com Port nicht gefunden, oder belegt."
+        QTest::newRow("device missing") << false << "dangling"
+                                        << "Com Port nicht gefunden, oder belegt."
                                         << "COM5 (";
-        QTest::newRow("search: nothing mapped") << true << "" << "Kann Com Port nicht öffnen !"
+        QTest::newRow("search: nothing mapped") << true << ""
+                                                << "Kann Com Port nicht öffnen !"
                                                 << "Auf keinem Port antwortet ein Logger. COM1 is not mapped: ";
-        QTest::newRow("search: a port that is no device") << true << "file" << "Kann Com Port nicht öffnen !"
+        QTest::newRow("search: a port that is no device") << true << "file"
+                                                          << "Kann Com Port nicht öffnen !"
                                                           << "Auf keinem Port antwortet ein Logger. COM5 (";
     }
 
@@ -320,11 +335,13 @@ private slots:
             window.selectPort(5);
             window.click(window->Picture7);
         }
-        QCOMPARE(window.dialogs.messages, QStringList {message});
+        QCOMPARE(window.dialogs.messages, QStringList{message});
         const QString shown = window->statusLine()->text();
         QVERIFY2(shown.startsWith(status), qPrintable(shown));
-        if (entry == QStringLiteral("file")) QVERIFY2(shown.contains(QStringLiteral("is not a serial device")), qPrintable(shown));
-        if (entry == QStringLiteral("dangling")) QVERIFY2(shown.contains(QStringLiteral("does not exist")), qPrintable(shown));
+        if (entry == QStringLiteral("file"))
+            QVERIFY2(shown.contains(QStringLiteral("is not a serial device")), qPrintable(shown));
+        if (entry == QStringLiteral("dangling"))
+            QVERIFY2(shown.contains(QStringLiteral("does not exist")), qPrintable(shown));
         verifyNotConnected(window);
     }
 
@@ -338,7 +355,7 @@ private slots:
         window.selectPort(3);
         window.click(window->Picture7);
         window.click(window->Picture8);
-        QCOMPARE(window.dialogs.messages, QStringList {"Kann Com Port nicht öffnen !"});
+        QCOMPARE(window.dialogs.messages, QStringList{"Kann Com Port nicht öffnen !"});
         QVERIFY2(window->statusLine()->text().startsWith(QStringLiteral("Der Logger ist schon verbunden")),
                  qPrintable(window->statusLine()->text()));
     }
@@ -350,10 +367,14 @@ private slots:
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("message");
-        QTest::newRow("readout") << "Command5" << "26 return_not_dump_mode";
-        QTest::newRow("erase") << "Command4" << "Nicht verbunden";
-        QTest::newRow("store") << "Command8" << "26 return_not_dump_mode";
-        QTest::newRow("GPS time") << "Command12" << "26 return_not_dump_mode";
+        QTest::newRow("readout") << "Command5"
+                                 << "26 return_not_dump_mode";
+        QTest::newRow("erase") << "Command4"
+                               << "Nicht verbunden";
+        QTest::newRow("store") << "Command8"
+                               << "26 return_not_dump_mode";
+        QTest::newRow("GPS time") << "Command12"
+                                  << "26 return_not_dump_mode";
     }
 
     void notDumpModeShowsNotConnected()
@@ -371,7 +392,7 @@ private slots:
         verifyConnected(window);  // the exit alone changes nothing on the window
 
         window.run(window->findChild<QPushButton *>(command));
-        QCOMPARE(window.dialogs.messages, QStringList {message});
+        QCOMPARE(window.dialogs.messages, QStringList{message});
         verifyNotConnectedAnyMore(window);
 
         window.dialogs.messages.clear();

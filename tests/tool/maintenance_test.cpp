@@ -37,17 +37,20 @@ void prepareImageFolder(const Sandbox &sandbox, ImageFolder kind)
     switch (kind) {
     case ImageFolder::missingFolder: return;
     case ImageFolder::noFile: std::filesystem::create_directories(folder); return;
-    case ImageFolder::valid: trk7700::testing::writeFirmwareFile(folder, trk7700::testing::buildFirmwareFile(kVersion13)); return;
+    case ImageFolder::valid:
+        trk7700::testing::writeFirmwareFile(folder, trk7700::testing::buildFirmwareFile(kVersion13));
+        return;
     case ImageFolder::tooShort:
-        trk7700::testing::writeFirmwareFile(folder, trk7700::testing::buildFirmwareFile(kVersion13, FirmwareFlaw::tooShort));
+        trk7700::testing::writeFirmwareFile(folder,
+                                            trk7700::testing::buildFirmwareFile(kVersion13, FirmwareFlaw::tooShort));
         return;
     case ImageFolder::wrongIdentification:
         trk7700::testing::writeFirmwareFile(
             folder, trk7700::testing::buildFirmwareFile(kVersion13, FirmwareFlaw::wrongIdentification));
         return;
     case ImageFolder::wrongChecksum:
-        trk7700::testing::writeFirmwareFile(folder,
-                                            trk7700::testing::buildFirmwareFile(kVersion13, FirmwareFlaw::wrongChecksum));
+        trk7700::testing::writeFirmwareFile(
+            folder, trk7700::testing::buildFirmwareFile(kVersion13, FirmwareFlaw::wrongChecksum));
         return;
     }
 }
@@ -59,8 +62,8 @@ void addImageRows()
     QTest::newRow("31: folder missing") << int(ImageFolder::missingFolder) << "31 return_error_bin_file_path";
     QTest::newRow("32: no image file") << int(ImageFolder::noFile) << "32 return_can_not_open_bin_file";
     QTest::newRow("33: wrong size") << int(ImageFolder::tooShort) << "33 return_bin_file_size_error";
-    QTest::newRow("34: not for this device") << int(ImageFolder::wrongIdentification)
-                                              << "34 return_not_correct_bin_file";
+    QTest::newRow("34: not for this device")
+        << int(ImageFolder::wrongIdentification) << "34 return_not_correct_bin_file";
     QTest::newRow("36: checksum wrong") << int(ImageFolder::wrongChecksum) << "36 return_bin_file_checksum_error";
 }
 
@@ -94,7 +97,7 @@ private slots:
         ToolWindow window;  // no logger: the image alone is read
         window.run(window->Command7);
         QCOMPARE(window->Label17->text(), QStringLiteral("Bin File FW Version = 1.3"));
-        QCOMPARE(window.dialogs.messages, QStringList {"37 return_read_binfile_FW_version_successful"});
+        QCOMPARE(window.dialogs.messages, QStringList{"37 return_read_binfile_FW_version_successful"});
     }
 
     void binFileVersionFailures_data() { addImageRows(); }
@@ -107,7 +110,7 @@ private slots:
         prepareImageFolder(sandbox, ImageFolder(folder));
         ToolWindow window;
         window.run(window->Command7);
-        QCOMPARE(window.dialogs.messages, QStringList {message});
+        QCOMPARE(window.dialogs.messages, QStringList{message});
         QCOMPARE(window->Label17->text(), QStringLiteral("Bin File FW Version = ? "));
     }
 
@@ -117,7 +120,7 @@ private slots:
         prepareImageFolder(sandbox, ImageFolder::valid);
         ToolWindow window;
         window.run(window->Command6);
-        QCOMPARE(window.dialogs.messages, QStringList {"26 return_not_dump_mode"});
+        QCOMPARE(window.dialogs.messages, QStringList{"26 return_not_dump_mode"});
     }
 
     // Two messages one after the other; the library has then left dump mode.
@@ -129,8 +132,8 @@ private slots:
         ToolWindow window;
         connectOnCom3(window);
         window.run(window->Command6);
-        QCOMPARE(window.dialogs.messages, QStringList({"35 return_upgrade_firmware_successful",
-                                                       "F/W Upgrade Finish,Please Remove USB Cable"}));
+        QCOMPARE(window.dialogs.messages,
+                 QStringList({"35 return_upgrade_firmware_successful", "F/W Upgrade Finish,Please Remove USB Cable"}));
         const auto state = logger->snapshot();
         QCOMPARE(state.firmwareUploads, 1);
         QVERIFY(state.lastFirmwareImage == trk7700::testing::buildFirmwareFile(kVersion13).plain);
@@ -138,7 +141,7 @@ private slots:
 
         window.dialogs.messages.clear();
         window.run(window->Command12);
-        QCOMPARE(window.dialogs.messages, QStringList {"26 return_not_dump_mode"});
+        QCOMPARE(window.dialogs.messages, QStringList{"26 return_not_dump_mode"});
     }
 
     void upgradeImageFailures_data() { addImageRows(); }
@@ -153,7 +156,7 @@ private slots:
         ToolWindow window;
         connectOnCom3(window);
         window.run(window->Command6);
-        QCOMPARE(window.dialogs.messages, QStringList {message});
+        QCOMPARE(window.dialogs.messages, QStringList{message});
         QCOMPARE(logger->snapshot().firmwareUploads, 0);
         QVERIFY(logger->inDumpMode());
     }
@@ -174,7 +177,7 @@ private slots:
         auto logger = sandbox.startLogger(3);
         ToolWindow window;
         connectOnCom3(window);
-        logger->setFaults({Fault {FaultKind(fault), kFirmwareUpload}});
+        logger->setFaults({Fault{FaultKind(fault), kFirmwareUpload}});
         window.run(window->Command6);
         QCOMPARE(window.dialogs.messages, QStringList());
         QVERIFY(logger->inDumpMode());
@@ -195,14 +198,14 @@ private slots:
                                        << "Bin File FW Version = 1.3";
         QTest::newRow("32: no image") << "Command7" << false << int(ImageFolder::noFile) << true
                                       << "32 return_can_not_open_bin_file: ";
-        QTest::newRow("36: image damaged") << "Command7" << false << int(ImageFolder::wrongChecksum) << true
-                                           << "36 return_bin_file_checksum_error: ";
+        QTest::newRow("36: image damaged")
+            << "Command7" << false << int(ImageFolder::wrongChecksum) << true << "36 return_bin_file_checksum_error: ";
         QTest::newRow("39: GPS time") << "Command12" << true << int(ImageFolder::valid) << true
                                       << "GPS UTC Time = 23:59:7,   31,12,7 (Stunde:Minute:Sekunde, Tag,Monat,Jahr)";
         QTest::newRow("38: no GPS time") << "Command12" << true << int(ImageFolder::valid) << false
                                          << "38 return_read_gps_utc_time_invalid: ";
-        QTest::newRow("26: GPS time, not connected") << "Command12" << false << int(ImageFolder::valid) << true
-                                                     << "26 return_not_dump_mode: ";
+        QTest::newRow("26: GPS time, not connected")
+            << "Command12" << false << int(ImageFolder::valid) << true << "26 return_not_dump_mode: ";
     }
 
     void resultsInStatusLine()
@@ -257,7 +260,7 @@ private slots:
         auto logger = sandbox.startLogger(3);
         ToolWindow window;
         connectOnCom3(window);
-        logger->setFaults({Fault {FaultKind(fault), target}});
+        logger->setFaults({Fault{FaultKind(fault), target}});
         window.run(window->findChild<QPushButton *>(command));
         QCOMPARE(window.dialogs.messages, QStringList());  // the message boxes stay as they are
         const QString shown = window->statusLine()->text();
@@ -272,9 +275,11 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("label");
         QTest::newRow("39, no leading zeros") << true << true << "39 return_read_gps_utc_time_successful"
-                                               << " GPS UTC Time = 23:59:7,   31,12,7";
-        QTest::newRow("38: no valid time") << true << false << "38 return_read_gps_utc_time_invalid" << "";
-        QTest::newRow("26: not connected") << false << true << "26 return_not_dump_mode" << "";
+                                              << " GPS UTC Time = 23:59:7,   31,12,7";
+        QTest::newRow("38: no valid time") << true << false << "38 return_read_gps_utc_time_invalid"
+                                           << "";
+        QTest::newRow("26: not connected") << false << true << "26 return_not_dump_mode"
+                                           << "";
     }
 
     void gpsTime()
@@ -292,7 +297,7 @@ private slots:
         ToolWindow window;
         if (connected) connectOnCom3(window);
         window.run(window->Command12);
-        QCOMPARE(window.dialogs.messages, QStringList {message});
+        QCOMPARE(window.dialogs.messages, QStringList{message});
         QCOMPARE(window->Label20->text(), label.isEmpty() ? QStringLiteral(" GPS UTC Time = ") : label);
     }
 
@@ -304,7 +309,7 @@ private slots:
         auto logger = sandbox.startLogger(3);
         ToolWindow window;
         connectOnCom3(window);
-        logger->setFaults({Fault {FaultKind::silence, kGpsTime}});  // the library waits about two seconds
+        logger->setFaults({Fault{FaultKind::silence, kGpsTime}});  // the library waits about two seconds
         int ticks = 0;
         QTimer timer;
         QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
@@ -326,7 +331,7 @@ private slots:
         QVERIFY2(ticks > took / 10 / 3, qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(ticks).arg(took)));
         QCOMPARE(window.dialogs.folderDialogs, 0);
         QCOMPARE(window->Label9->text(), QStringLiteral("NMEA"));
-        QCOMPARE(window.dialogs.messages, QStringList {"38 return_read_gps_utc_time_invalid"});
+        QCOMPARE(window.dialogs.messages, QStringList{"38 return_read_gps_utc_time_invalid"});
         // The call's own status is gone; the result stays, as its label lies under the photo.
         QVERIFY2(window->statusLine()->text().startsWith(QStringLiteral("38 return_read_gps_utc_time_invalid: ")),
                  qPrintable(window->statusLine()->text()));
@@ -339,7 +344,7 @@ private slots:
         auto logger = sandbox.startLogger(3);
         ToolWindow window;
         connectOnCom3(window);
-        logger->setFaults({Fault {FaultKind::silence, kGpsTime}});
+        logger->setFaults({Fault{FaultKind::silence, kGpsTime}});
         window->runCommand(window->Command12);
         QTRY_COMPARE(window->statusLine()->text(), QStringLiteral("Lese GPS-Zeit..."));
         window->close();
@@ -352,7 +357,7 @@ private slots:
         QTRY_COMPARE(exitRequests(*logger), 1);  // the simulator sees it a moment later
         QTRY_VERIFY(!logger->inDumpMode());
         QVERIFY(QFile::exists(sandbox.optionsFile()));
-        QCOMPARE(window.dialogs.messages, QStringList {"38 return_read_gps_utc_time_invalid"});
+        QCOMPARE(window.dialogs.messages, QStringList{"38 return_read_gps_utc_time_invalid"});
     }
 };
 

@@ -100,8 +100,8 @@ private slots:
         });
         StandardDialogs dialogs;
         QCOMPARE(dialogs.ask(&owner, QStringLiteral("Wirklich?"), defaultAnswer), expected);
-        QCOMPARE(seen, (QStringList {"Wayfolk-Tool", "Wirklich?", "Ja", "Nein",
-                                     defaultAnswer == Answer::yes ? "Ja" : "Nein"}));
+        QCOMPARE(seen, (QStringList{"Wayfolk-Tool", "Wirklich?", "Ja", "Nein",
+                                    defaultAnswer == Answer::yes ? "Ja" : "Nein"}));
     }
 
     // Only Ja erases. The question warns unless a readout of this logger
@@ -130,7 +130,8 @@ private slots:
         window->Text1->setText(sandbox.home() + QStringLiteral("/Tracks"));
         connectOnCom3(window);
         if (before.contains(QStringLiteral("readout"))) {
-            if (before.startsWith(QStringLiteral("failed"))) logger->setFaults({Fault {FaultKind::shortReply, kDumpLog}});
+            if (before.startsWith(QStringLiteral("failed")))
+                logger->setFaults({Fault{FaultKind::shortReply, kDumpLog}});
             window.click(window->Picture6);
             logger->clearFaults();
         }
@@ -149,7 +150,7 @@ private slots:
         const bool erased = answer == Answer::yes;
         QCOMPARE(logger->snapshot().erases, erased ? 1 : 0);
         QCOMPARE(window.dialogs.messages,
-                 erased ? QStringList {"Daten im Wayfolk erfolgreich gelöscht"} : QStringList());
+                 erased ? QStringList{"Daten im Wayfolk erfolgreich gelöscht"} : QStringList());
         if (!erased)
             QCOMPARE(window->statusLine()->text(),
                      QStringLiteral("Nicht gelöscht: die Daten im Wayfolk bleiben erhalten."));
@@ -193,8 +194,8 @@ private slots:
             return;
         }
         QCOMPARE(logger->snapshot().firmwareUploads, 1);
-        QCOMPARE(window.dialogs.messages, QStringList({"35 return_upgrade_firmware_successful",
-                                                       "F/W Upgrade Finish,Please Remove USB Cable"}));
+        QCOMPARE(window.dialogs.messages,
+                 QStringList({"35 return_upgrade_firmware_successful", "F/W Upgrade Finish,Please Remove USB Cable"}));
         QVERIFY2(!window->Label15->text().contains(QStringLiteral("1.2")), qPrintable(window->Label15->text()));
         QVERIFY(!window->connected());
         QVERIFY(window->Command1->isEnabled());
@@ -223,7 +224,7 @@ private slots:
         logger->clearReceived();
         window.run(window->Command6);
         QVERIFY(window.dialogs.questions.isEmpty());
-        QCOMPARE(window.dialogs.messages, QStringList {"36 return_bin_file_checksum_error"});
+        QCOMPARE(window.dialogs.messages, QStringList{"36 return_bin_file_checksum_error"});
         QVERIFY(commandCodes(*logger).empty());
         QVERIFY2(window->statusLine()->text().startsWith(QStringLiteral("36 return_bin_file_checksum_error: ")),
                  qPrintable(window->statusLine()->text()));

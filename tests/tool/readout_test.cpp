@@ -43,8 +43,7 @@ struct Launch {
 // Records what would be started instead of starting it.
 class RecordingLauncher : public trk7700::client::ProgramLauncher {
 public:
-    bool startDetached(const std::string &program, const std::vector<std::string> &arguments,
-                       std::string &) override
+    bool startDetached(const std::string &program, const std::vector<std::string> &arguments, std::string &) override
     {
         launches.push_back({program, arguments});
         return true;
@@ -65,7 +64,7 @@ char *toString(const std::vector<Launch> &launches)
 {
     QStringList text;
     for (const Launch &launch : launches) {
-        QStringList words {QString::fromStdString(launch.program)};
+        QStringList words{QString::fromStdString(launch.program)};
         for (const auto &argument : launch.arguments)
             words << QStringLiteral("'%1'").arg(QString::fromStdString(argument));
         text << words.join(' ');
@@ -78,8 +77,12 @@ std::vector<uint8_t> logWithMarks(const std::vector<int> &marks)
 {
     std::vector<uint8_t> image(trk7700::sim::kLogImageSize, 0xFF);
     for (size_t i = 0; i < marks.size(); ++i) {
-        const TrackPoint point {48.137 + 0.001 * static_cast<double>(i), 11.575,
-                                1780000000 + 5 * static_cast<int64_t>(i), 520, 12, marks[i]};
+        const TrackPoint point{48.137 + 0.001 * static_cast<double>(i),
+                               11.575,
+                               1780000000 + 5 * static_cast<int64_t>(i),
+                               520,
+                               12,
+                               marks[i]};
         trk7700::sim::encodeRecord(point, image.data() + 16 * i);
     }
     return image;
@@ -215,7 +218,7 @@ std::vector<PltPoint> pltTrackPoints(const std::string &plt)
         size_t end = plt.find('\n', start);
         if (end == std::string::npos) end = plt.size();
         if (++line > 6) {
-            PltPoint point {};
+            PltPoint point{};
             int flag = 0;
             double feet = 0;
             if (std::sscanf(plt.c_str() + start, "%lf,%lf,%d,%lf,%lf", &point.latitude, &point.longitude, &flag, &feet,
@@ -251,7 +254,7 @@ private slots:
         readout.window->Check7->setChecked(dateInName);
         readout.window.click(readout.window->Picture6);
 
-        QCOMPARE(readout.window.dialogs.messages, QStringList {"Fertig ausgelesen"});
+        QCOMPARE(readout.window.dialogs.messages, QStringList{"Fertig ausgelesen"});
         const QString stamp = readout.window->Label29->text();
         QVERIFY2(QRegularExpression(QStringLiteral("^\\d\\d_\\d\\d-\\d{1,2}_\\d\\d_\\d\\d$")).match(stamp).hasMatch(),
                  qPrintable(stamp));
@@ -259,9 +262,9 @@ private slots:
         QVERIFY(QFile::exists(base + ".txt"));
         QCOMPARE(crlfLines(base + ".nmea").size(), 4);
         QCOMPARE(QDir(readout.folder).entryList(QDir::Files).size(), 2);  // nothing else left behind
-        QCOMPARE(readout.launcher.launches, (std::vector<Launch> {gpsBabel(base + ".nmea", "kml", base + ".kml"),
-                                                                  gpsBabel(base + ".nmea", "ozi", base + ".plt"),
-                                                                  gpsBabel(base + ".nmea", "gpx", base + ".gpx")}));
+        QCOMPARE(readout.launcher.launches, (std::vector<Launch>{gpsBabel(base + ".nmea", "kml", base + ".kml"),
+                                                                 gpsBabel(base + ".nmea", "ozi", base + ".plt"),
+                                                                 gpsBabel(base + ".nmea", "gpx", base + ".gpx")}));
         QVERIFY(readout.window->statusLine()->text().startsWith(QStringLiteral("Fertig ausgelesen: 2 Punkte in ")));
         QCOMPARE(readout.window->statusLine()->progress(), -1);
     }
@@ -274,11 +277,11 @@ private slots:
         QTest::addColumn<int>("gpx");
         QTest::addColumn<QStringList>("formats");
         QTest::newRow("none") << 0 << 0 << 0 << QStringList();
-        QTest::newRow("Google Earth") << 2 << 0 << 0 << QStringList {"kml"};
-        QTest::newRow("Ozi Explorer") << 0 << 2 << 0 << QStringList {"ozi"};
-        QTest::newRow("GPX") << 0 << 0 << 2 << QStringList {"gpx"};
-        QTest::newRow("Google Earth and GPX") << 2 << 0 << 2 << QStringList {"kml", "gpx"};
-        QTest::newRow("grey Ozi Explorer") << 0 << 1 << 2 << QStringList {"gpx"};
+        QTest::newRow("Google Earth") << 2 << 0 << 0 << QStringList{"kml"};
+        QTest::newRow("Ozi Explorer") << 0 << 2 << 0 << QStringList{"ozi"};
+        QTest::newRow("GPX") << 0 << 0 << 2 << QStringList{"gpx"};
+        QTest::newRow("Google Earth and GPX") << 2 << 0 << 2 << QStringList{"kml", "gpx"};
+        QTest::newRow("grey Ozi Explorer") << 0 << 1 << 2 << QStringList{"gpx"};
     }
 
     void gpsBabelPerFormat()
@@ -289,15 +292,15 @@ private slots:
         QFETCH(QStringList, formats);
         Readout readout;
         QVERIFY(readout.connect());
-        for (auto [box, state] : {std::pair {readout.window->Check2, kml}, {readout.window->Check3, plt},
-                                  {readout.window->Check4, gpx}}) {
+        for (auto [box, state] :
+             {std::pair{readout.window->Check2, kml}, {readout.window->Check3, plt}, {readout.window->Check4, gpx}}) {
             box->setTristate(state == Qt::PartiallyChecked);
             box->setCheckState(Qt::CheckState(state));
         }
         readout.window.click(readout.window->Picture6);
-        QCOMPARE(readout.window.dialogs.messages, QStringList {"Fertig ausgelesen"});
+        QCOMPARE(readout.window.dialogs.messages, QStringList{"Fertig ausgelesen"});
         const QString base = readout.folder + QStringLiteral("/Wayfolk");
-        const std::map<QString, QString> extension {{"kml", ".kml"}, {"ozi", ".plt"}, {"gpx", ".gpx"}};
+        const std::map<QString, QString> extension{{"kml", ".kml"}, {"ozi", ".plt"}, {"gpx", ".gpx"}};
         std::vector<Launch> expected;
         for (const QString &format : formats)
             expected.push_back(gpsBabel(base + ".nmea", qPrintable(format), base + extension.at(format)));
@@ -320,7 +323,7 @@ private slots:
         QVERIFY(readout.connect());
         readout.window->Check8->setChecked(perMark);
         readout.window.click(readout.window->Picture6);
-        QCOMPARE(readout.window.dialogs.messages, QStringList {"Fertig ausgelesen"});
+        QCOMPARE(readout.window.dialogs.messages, QStringList{"Fertig ausgelesen"});
 
         const QStringList whole = crlfLines(readout.folder + "/Wayfolk.nmea");
         QCOMPARE(whole.size(), 8);
@@ -330,7 +333,7 @@ private slots:
             QCOMPARE(markFilesIn(readout.folder), QStringList());
             return;
         }
-        QCOMPARE(markFilesIn(readout.folder), (QStringList {"wayfolk(TAG--5).nmea", "wayfolk(TAG--7).nmea"}));
+        QCOMPARE(markFilesIn(readout.folder), (QStringList{"wayfolk(TAG--5).nmea", "wayfolk(TAG--7).nmea"}));
         QCOMPARE(crlfLines(readout.folder + "/wayfolk(TAG--5).nmea"), whole.mid(6, 2));
         QCOMPARE(crlfLines(readout.folder + "/wayfolk(TAG--7).nmea"), whole.mid(4, 2));
     }
@@ -343,12 +346,12 @@ private slots:
         readout.checkFormats(true, true, true);
         readout.window->Check8->setChecked(true);
         readout.window.click(readout.window->Picture6);
-        QCOMPARE(readout.window.dialogs.messages, QStringList {"Fertig ausgelesen"});
+        QCOMPARE(readout.window.dialogs.messages, QStringList{"Fertig ausgelesen"});
         QVERIFY(QFile::exists(readout.folder + "/Wayfolk.nmea"));
         QCOMPARE(readAll(readout.folder + "/Wayfolk.nmea"), QByteArray());
         QCOMPARE(crlfLines(readout.folder + "/Wayfolk.txt").size(), 2);  // the two header lines
         QCOMPARE(markFilesIn(readout.folder), QStringList());
-        QCOMPARE(readout.launcher.launches.size(), size_t {3});
+        QCOMPARE(readout.launcher.launches.size(), size_t{3});
     }
 
     // An empty logger never replaces a track: whichever file of the same
@@ -357,13 +360,12 @@ private slots:
     void emptyReadoutKeepsEarlierFiles_data()
     {
         QTest::addColumn<QStringList>("earlier");
-        QTest::newRow("a whole earlier readout")
-            << QStringList {"Wayfolk.txt", "Wayfolk.nmea", "wayfolk(TAG--5).nmea", "Wayfolk.kml", "Wayfolk.plt",
-                            "Wayfolk.gpx"};
-        QTest::newRow("the text alone") << QStringList {"Wayfolk.txt"};
-        QTest::newRow("the NMEA file alone") << QStringList {"Wayfolk.nmea"};
-        QTest::newRow("a mark file alone") << QStringList {"wayfolk(TAG-42).nmea"};
-        QTest::newRow("the GPX file alone") << QStringList {"Wayfolk.gpx"};
+        QTest::newRow("a whole earlier readout") << QStringList{"Wayfolk.txt", "Wayfolk.nmea", "wayfolk(TAG--5).nmea",
+                                                                "Wayfolk.kml", "Wayfolk.plt",  "Wayfolk.gpx"};
+        QTest::newRow("the text alone") << QStringList{"Wayfolk.txt"};
+        QTest::newRow("the NMEA file alone") << QStringList{"Wayfolk.nmea"};
+        QTest::newRow("a mark file alone") << QStringList{"wayfolk(TAG-42).nmea"};
+        QTest::newRow("the GPX file alone") << QStringList{"Wayfolk.gpx"};
     }
 
     void emptyReadoutKeepsEarlierFiles()
@@ -378,7 +380,7 @@ private slots:
 
         const QString kept = QString::fromUtf8(trk7700::client::kEmptyLoggerKeptFiles);
         QCOMPARE(kept, QStringLiteral("Der Logger enthält keine Daten; die vorhandenen Dateien bleiben erhalten."));
-        QCOMPARE(readout.window.dialogs.messages, QStringList {kept});
+        QCOMPARE(readout.window.dialogs.messages, QStringList{kept});
         QCOMPARE(readout.window->statusLine()->text(), kept);
         QCOMPARE(folderContents(readout.folder), before);  // nothing staged or raw left behind either
         QVERIFY(readout.launcher.launches.empty());
@@ -425,23 +427,24 @@ private slots:
         QTRY_VERIFY(readout.window->statusLine()->progress() > 0);
 
         readout.window->close();
-        const QString note = QStringLiteral("Das Fenster schließt sich, sobald der Download beendet und umgewandelt ist.");
+        const QString note =
+            QStringLiteral("Das Fenster schließt sich, sobald der Download beendet und umgewandelt ist.");
         QVERIFY2(readout.window->statusLine()->text().endsWith(note), qPrintable(readout.window->statusLine()->text()));
         QTest::qWait(300);
         QVERIFY(readout.window->isVisible());
         QVERIFY2(readout.window->statusLine()->text().endsWith(note), qPrintable(readout.window->statusLine()->text()));
 
         QTRY_VERIFY_WITH_TIMEOUT(!readout.window->isVisible(), 60000);
-        QCOMPARE(readout.window.dialogs.messages, QStringList {"Fertig ausgelesen"});
+        QCOMPARE(readout.window.dialogs.messages, QStringList{"Fertig ausgelesen"});
         const QStringList text = crlfLines(readout.folder + "/Wayfolk.txt");
         QCOMPARE(text.size(), 2 + 6);
         QStringList sentences;
         for (const QString &line : text.mid(2)) sentences << line.mid(4);
         QCOMPARE(crlfLines(readout.folder + "/Wayfolk.nmea"), sentences);
-        QCOMPARE(readout.launcher.launches,
-                 (std::vector<Launch> {gpsBabel(readout.folder + "/Wayfolk.nmea", "gpx", readout.folder + "/Wayfolk.gpx")}));
+        QCOMPARE(readout.launcher.launches, (std::vector<Launch>{gpsBabel(readout.folder + "/Wayfolk.nmea", "gpx",
+                                                                          readout.folder + "/Wayfolk.gpx")}));
         QCOMPARE(QDir(readout.folder).entryList(QDir::Files),
-                 (QStringList {"Wayfolk.gpx", "Wayfolk.nmea", "Wayfolk.txt"}));
+                 (QStringList{"Wayfolk.gpx", "Wayfolk.nmea", "Wayfolk.txt"}));
         QTRY_COMPARE(exitRequests(*readout.logger), 1);
         QVERIFY(QFile::exists(readout.sandbox.optionsFile()));
     }
@@ -453,7 +456,7 @@ private slots:
         QVERIFY(readout.connect());
         readout.window->Check8->setChecked(true);
         readout.window.click(readout.window->Picture6);
-        QCOMPARE(readout.window.dialogs.messages, QStringList {"Fertig ausgelesen"});
+        QCOMPARE(readout.window.dialogs.messages, QStringList{"Fertig ausgelesen"});
         QCOMPARE(crlfLines(readout.folder + "/Wayfolk.nmea").size(), 6);
         QCOMPARE(markFilesIn(readout.folder), QStringList());
     }
@@ -469,9 +472,9 @@ private slots:
         readout.window->Check8->setChecked(true);
         readout.window->Text1->setText(readout.folder + "/");
         readout.window.click(readout.window->Picture6);
-        QCOMPARE(readout.window.dialogs.messages, QStringList {"Fertig ausgelesen"});
-        QCOMPARE(readout.launcher.launches, (std::vector<Launch> {gpsBabel(readout.folder + "//Wayfolk.nmea", "gpx",
-                                                                           readout.folder + "//Wayfolk.gpx")}));
+        QCOMPARE(readout.window.dialogs.messages, QStringList{"Fertig ausgelesen"});
+        QCOMPARE(readout.launcher.launches, (std::vector<Launch>{gpsBabel(readout.folder + "//Wayfolk.nmea", "gpx",
+                                                                          readout.folder + "//Wayfolk.gpx")}));
         QCOMPARE(crlfLines(readout.folder + "/Wayfolk.nmea").size(), 2);
         QCOMPARE(crlfLines(readout.folder + "/wayfolk(TAG--3).nmea").size(), 2);
     }
@@ -486,7 +489,7 @@ private slots:
         const QString nested = readout.folder + QStringLiteral("/2026/Mai");
         readout.window->Text1->setText(nested);
         readout.window.click(readout.window->Picture6);
-        QCOMPARE(readout.window.dialogs.messages, QStringList {"Fertig ausgelesen"});
+        QCOMPARE(readout.window.dialogs.messages, QStringList{"Fertig ausgelesen"});
         QCOMPARE(crlfLines(nested + "/Wayfolk.nmea").size(), 2);
 
         readout.window.dialogs.messages.clear();
@@ -495,7 +498,7 @@ private slots:
         readout.window->Text1->setText(belowAFile);
         readout.window.click(readout.window->Picture6);
         QCOMPARE(readout.window.dialogs.messages,
-                 QStringList {"Der Ordner " + belowAFile + " kann nicht angelegt werden. Es wurde nichts ausgelesen."});
+                 QStringList{"Der Ordner " + belowAFile + " kann nicht angelegt werden. Es wurde nichts ausgelesen."});
         QVERIFY(commandCodes(*readout.logger).empty());
     }
 
@@ -521,13 +524,14 @@ private slots:
         earlier.close();
         if (connected) QVERIFY(readout.connect());
         readout.checkFormats(true, true, true);
-        readout.logger->setFaults({Fault {FaultKind::silence, kDumpLog}});
+        readout.logger->setFaults({Fault{FaultKind::silence, kDumpLog}});
         readout.window.run(readout.window->Command5);
 
-        QCOMPARE(readout.window.dialogs.messages, QStringList {message});
+        QCOMPARE(readout.window.dialogs.messages, QStringList{message});
         QVERIFY(!QFile::exists(readout.folder + "/Wayfolk.nmea"));
         QVERIFY(readout.launcher.launches.empty());
-        QCOMPARE(readAll(readout.folder + "/Wayfolk.txt"), QByteArray("header 1\r\nheader 2\r\n---,$GPGGA,earlier*00\r\n"));
+        QCOMPARE(readAll(readout.folder + "/Wayfolk.txt"),
+                 QByteArray("header 1\r\nheader 2\r\n---,$GPGGA,earlier*00\r\n"));
         QVERIFY(!QFile::exists(readout.folder + "/Wayfolk.txt.partial"));
         QCOMPARE(readout.window->statusLine()->progress(), -1);
         QVERIFY(!readout.window->statusLine()->busy());
@@ -539,9 +543,9 @@ private slots:
         Readout readout;
         readout.checkFormats(true, true, true);
         readout.window.run(readout.window->Command14);
-        QCOMPARE(readout.window.dialogs.messages,
-                 QStringList {"Die Textdatei " + readout.folder + "/Wayfolk.txt ist nicht vorhanden. Es wurde nichts "
-                                                                  "umgewandelt."});
+        QCOMPARE(readout.window.dialogs.messages, QStringList{"Die Textdatei " + readout.folder +
+                                                              "/Wayfolk.txt ist nicht vorhanden. Es wurde nichts "
+                                                              "umgewandelt."});
         QVERIFY(!QFile::exists(readout.folder + "/Wayfolk.nmea"));
         QVERIFY(readout.launcher.launches.empty());
     }
@@ -597,7 +601,7 @@ private slots:
         const qint64 took = clock.elapsed();
         QVERIFY(!readout.window->commandRunning());
 
-        QCOMPARE(readout.window.dialogs.messages, QStringList {"Fertig ausgelesen"});
+        QCOMPARE(readout.window.dialogs.messages, QStringList{"Fertig ausgelesen"});
         QVERIFY(QFile::exists(readout.sandbox.work() + "/Ausgabe/Wayfolk.nmea"));
         const auto between = std::count_if(seen.begin(), seen.end(), [](int p) { return p > 0 && p < 100; });
         QVERIFY2(between >= 3, qPrintable(QStringLiteral("progress seen: ") + joined(seen)));
@@ -637,9 +641,9 @@ private slots:
             window.click(window->Picture7);
             QCOMPARE(window.dialogs.messages, QStringList());
         }
-        if (silent) logger->setFaults({Fault {FaultKind::silence, kErase}});
+        if (silent) logger->setFaults({Fault{FaultKind::silence, kErase}});
         window.run(window->Command4);
-        QCOMPARE(window.dialogs.messages, QStringList {message});
+        QCOMPARE(window.dialogs.messages, QStringList{message});
         QCOMPARE(logger->snapshot().erases, connected ? 1 : 0);
         QVERIFY(!window->statusLine()->busy());
     }
@@ -659,7 +663,7 @@ private slots:
                                   10000);
         QVERIFY(window->statusLine()->busy());
         QVERIFY(window.waitForIdle());
-        QCOMPARE(window.dialogs.messages, QStringList {"Daten im Wayfolk erfolgreich gelöscht"});
+        QCOMPARE(window.dialogs.messages, QStringList{"Daten im Wayfolk erfolgreich gelöscht"});
         QVERIFY(!window->statusLine()->busy());
     }
 
@@ -680,7 +684,7 @@ private slots:
         window.selectPort(3);
         window.click(window->Picture7);
         window.click(window->Picture6);
-        QCOMPARE(window.dialogs.messages, QStringList {"Fertig ausgelesen"});
+        QCOMPARE(window.dialogs.messages, QStringList{"Fertig ausgelesen"});
 
         // GPSBabel runs on its own; its files are complete when they close their last element.
         const size_t count = log.points.size();

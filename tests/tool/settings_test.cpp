@@ -32,7 +32,7 @@ struct Record {
 
 uint32_t littleEndian32(const uint8_t *at)
 {
-    return uint32_t {at[0]} | uint32_t {at[1]} << 8 | uint32_t {at[2]} << 16 | uint32_t {at[3]} << 24;
+    return uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16 | uint32_t{at[3]} << 24;
 }
 
 Record recordOf(const trk7700::sim::SimulatedLogger &logger)
@@ -90,11 +90,16 @@ private slots:
         QTest::addColumn<QString>("text2");
         QTest::addColumn<QString>("text3");
         QTest::addColumn<QString>("text4");
-        QTest::newRow("time mode, 5 knots show as 8 km/h")
-            << 60u << kNotSet << 2 << 1 << 5 << true << "60" << "50" << "8";
+        QTest::newRow("time mode, 5 knots show as 8 km/h") << 60u << kNotSet << 2 << 1 << 5 << true << "60"
+                                                           << "50"
+                                                           << "8";
         // Text2 keeps its text in distance mode.
-        QTest::newRow("distance mode") << kNotSet << 100u << 0 << 0 << 0 << false << "5" << "100" << "0";
-        QTest::newRow("neither interval set") << kNotSet << kNotSet << 0 << 2 << 20 << false << "5" << "50" << "36";
+        QTest::newRow("distance mode") << kNotSet << 100u << 0 << 0 << 0 << false << "5"
+                                       << "100"
+                                       << "0";
+        QTest::newRow("neither interval set") << kNotSet << kNotSet << 0 << 2 << 20 << false << "5"
+                                              << "50"
+                                              << "36";
     }
 
     void readBack()
@@ -136,20 +141,41 @@ private slots:
         QTest::addColumn<int>("knots");
         const QString stored = QStringLiteral("Daten erfolgreich gespeichert");
         // 5 knots show as 8 km/h; the knots read back are sent, not a value recomputed from 8 km/h.
-        QTest::newRow("untouched speed goes back as read") << 4 << "5" << "50" << "" << stored << 5u << kNotSet << 5;
-        QTest::newRow("10 km/h typed: 6 knots") << 4 << "5" << "50" << "10" << stored << 5u << kNotSet << 6;
-        QTest::newRow("8 km/h typed: 5 knots") << 4 << "5" << "50" << "8" << stored << 5u << kNotSet << 5;
-        QTest::newRow("0 km/h: no minimum speed") << 4 << "5" << "50" << "0" << stored << 5u << kNotSet << 0;
-        QTest::newRow("distance mode") << 5 << "5" << "120" << "" << stored << kNotSet << 120u << 5;
-        QTest::newRow("neither option: both intervals 0")
-            << 0 << "5" << "50" << "" << stored << kNotSet << kNotSet << 5;
-        QTest::newRow("leading number, halves to even") << 4 << "2.5 s" << "50" << "" << stored << 2u << kNotSet << 5;
-        QTest::newRow("3.5 rounds to 4") << 4 << "3.5" << "50" << "" << stored << 4u << kNotSet << 5;
-        QTest::newRow("19: 4000 s") << 4 << "4000" << "50" << "" << "19 return_timeInterval_over_3600second_error"
-                                    << 0u << 0u << -1;
-        QTest::newRow("20: 4000 m") << 5 << "5" << "4000" << ""
+        QTest::newRow("untouched speed goes back as read") << 4 << "5"
+                                                           << "50"
+                                                           << "" << stored << 5u << kNotSet << 5;
+        QTest::newRow("10 km/h typed: 6 knots") << 4 << "5"
+                                                << "50"
+                                                << "10" << stored << 5u << kNotSet << 6;
+        QTest::newRow("8 km/h typed: 5 knots") << 4 << "5"
+                                               << "50"
+                                               << "8" << stored << 5u << kNotSet << 5;
+        QTest::newRow("0 km/h: no minimum speed") << 4 << "5"
+                                                  << "50"
+                                                  << "0" << stored << 5u << kNotSet << 0;
+        QTest::newRow("distance mode") << 5 << "5"
+                                       << "120"
+                                       << "" << stored << kNotSet << 120u << 5;
+        QTest::newRow("neither option: both intervals 0") << 0 << "5"
+                                                          << "50"
+                                                          << "" << stored << kNotSet << kNotSet << 5;
+        QTest::newRow("leading number, halves to even") << 4 << "2.5 s"
+                                                        << "50"
+                                                        << "" << stored << 2u << kNotSet << 5;
+        QTest::newRow("3.5 rounds to 4") << 4 << "3.5"
+                                         << "50"
+                                         << "" << stored << 4u << kNotSet << 5;
+        QTest::newRow("19: 4000 s") << 4 << "4000"
+                                    << "50"
+                                    << ""
+                                    << "19 return_timeInterval_over_3600second_error" << 0u << 0u << -1;
+        QTest::newRow("20: 4000 m") << 5 << "5"
+                                    << "4000"
+                                    << ""
                                     << "20 return_displacementinterval_over_3000meter_error" << 0u << 0u << -1;
-        QTest::newRow("30: 37 km/h are 21 knots") << 4 << "5" << "50" << "37"
+        QTest::newRow("30: 37 km/h are 21 knots") << 4 << "5"
+                                                  << "50"
+                                                  << "37"
                                                   << "30 return_log_min_speed_over_20_knot_error" << 0u << 0u << -1;
     }
 
@@ -178,7 +204,7 @@ private slots:
         window->Check9->setChecked(true);
 
         window.click(window->Picture2);
-        QCOMPARE(window.dialogs.messages, QStringList {message});
+        QCOMPARE(window.dialogs.messages, QStringList{message});
         QVERIFY(window->Command8->isEnabled());
         const auto state = logger->snapshot();
         if (knots < 0) {
@@ -190,9 +216,9 @@ private slots:
         const Record sent = recordOf(*logger);
         QCOMPARE(sent.timeInterval, time);
         QCOMPARE(sent.distanceInterval, distance);
-        QCOMPARE(int {sent.minSpeed}, knots);
-        QCOMPARE(int {sent.vibration}, 2);
-        QCOMPARE(int {sent.tag}, 1);
+        QCOMPARE(int{sent.minSpeed}, knots);
+        QCOMPARE(int{sent.vibration}, 2);
+        QCOMPARE(int{sent.tag}, 1);
     }
 
     // Entries the library's arguments cannot carry: told, nothing sent.
@@ -203,11 +229,26 @@ private slots:
         QTest::addColumn<QString>("text3");
         QTest::addColumn<QString>("text4");
         QTest::addColumn<QString>("named");
-        QTest::newRow("seconds beyond 16 bits") << 4 << "40000" << "50" << "0" << "\"40000\"";
-        QTest::newRow("seconds far beyond") << 4 << "1e300" << "50" << "0" << "\"1e300\"";
-        QTest::newRow("metres below 16 bits") << 5 << "5" << "-40000" << "0" << "\"-40000\"";
-        QTest::newRow("km/h beyond a byte of knots") << 4 << "5" << "50" << "500" << "\"500\" km/h";
-        QTest::newRow("km/h far beyond") << 4 << "5" << "50" << "9e99" << "\"9e99\" km/h";
+        QTest::newRow("seconds beyond 16 bits") << 4 << "40000"
+                                                << "50"
+                                                << "0"
+                                                << "\"40000\"";
+        QTest::newRow("seconds far beyond") << 4 << "1e300"
+                                            << "50"
+                                            << "0"
+                                            << "\"1e300\"";
+        QTest::newRow("metres below 16 bits") << 5 << "5"
+                                              << "-40000"
+                                              << "0"
+                                              << "\"-40000\"";
+        QTest::newRow("km/h beyond a byte of knots") << 4 << "5"
+                                                     << "50"
+                                                     << "500"
+                                                     << "\"500\" km/h";
+        QTest::newRow("km/h far beyond") << 4 << "5"
+                                         << "50"
+                                         << "9e99"
+                                         << "\"9e99\" km/h";
     }
 
     void entriesTooLarge()
@@ -253,12 +294,12 @@ private slots:
         ToolWindow window;
         if (connected) {
             QVERIFY(connectOnCom3(window));
-            logger->setFaults({Fault {FaultKind::checksumError, kUpload}});
+            logger->setFaults({Fault{FaultKind::checksumError, kUpload}});
         } else {
             window.selectPort(3);
         }
         window.run(window->Command8);
-        QCOMPARE(window.dialogs.messages, message.isEmpty() ? QStringList() : QStringList {message});
+        QCOMPARE(window.dialogs.messages, message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(logger->snapshot().settingsUploads, 0);
         QVERIFY(window->Command8->isEnabled());
     }
@@ -285,14 +326,14 @@ private slots:
         auto logger = sandbox.startLogger(3);
         ToolWindow window;
         QVERIFY(connectOnCom3(window));
-        logger->setFaults({Fault {FaultKind::lateReply, kUpload, 0, 1500}});
+        logger->setFaults({Fault{FaultKind::lateReply, kUpload, 0, 1500}});
         window->runCommand(window->Command8);
         QTRY_VERIFY(window->statusLine()->text().startsWith(QStringLiteral("Speichere Einstellungen...")));
         QVERIFY(!window->Command8->isEnabled());
         QVERIFY(window->statusLine()->busy());
         QTest::mouseClick(window->Picture2->caption(), Qt::LeftButton);
         QVERIFY(window.waitForIdle());
-        QCOMPARE(window.dialogs.messages, QStringList {"Daten erfolgreich gespeichert"});
+        QCOMPARE(window.dialogs.messages, QStringList{"Daten erfolgreich gespeichert"});
         QCOMPARE(logger->snapshot().settingsUploads, 1);
         QVERIFY(window->Command8->isEnabled());
         QVERIFY(!window->statusLine()->busy());

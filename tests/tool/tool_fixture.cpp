@@ -52,8 +52,7 @@ std::unique_ptr<trk7700::sim::SimulatedLogger> Sandbox::startLogger(int comNumbe
     return logger;
 }
 
-ToolWindow::ToolWindow(trk7700::client::LibraryBinding &binding)
-    : form_(std::make_unique<Form1>(binding, dialogs))
+ToolWindow::ToolWindow(trk7700::client::LibraryBinding &binding) : form_(std::make_unique<Form1>(binding, dialogs))
 {
     form_->show();
 }
@@ -63,7 +62,10 @@ ToolWindow::~ToolWindow()
     if (form_->isVisible()) close();
 }
 
-bool ToolWindow::waitForIdle(int timeoutMs) { return QTest::qWaitFor([this] { return !form_->commandRunning(); }, timeoutMs); }
+bool ToolWindow::waitForIdle(int timeoutMs)
+{
+    return QTest::qWaitFor([this] { return !form_->commandRunning(); }, timeoutMs);
+}
 
 void ToolWindow::click(PictureButton *picture, Qt::MouseButton button)
 {
@@ -91,7 +93,8 @@ std::vector<int> commandCodes(const trk7700::sim::SimulatedLogger &logger)
 {
     std::vector<int> codes;
     for (const auto &event : logger.events())
-        if (event.kind == trk7700::sim::WireEvent::Kind::command && !event.bytes.empty()) codes.push_back(event.bytes[0]);
+        if (event.kind == trk7700::sim::WireEvent::Kind::command && !event.bytes.empty())
+            codes.push_back(event.bytes[0]);
     return codes;
 }
 

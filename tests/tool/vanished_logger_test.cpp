@@ -56,12 +56,12 @@ private slots:
         window.selectPort(3);
         window.click(window->Picture7);
         verifyConnected(window);
-        logger->setFaults({Fault {FaultKind::hangup, target, 0, 50}});
+        logger->setFaults({Fault{FaultKind::hangup, target, 0, 50}});
         QElapsedTimer clock;
         clock.start();
         window.run(window->findChild<QPushButton *>(command));
         QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(window.dialogs.messages, message.isEmpty() ? QStringList() : QStringList {message});
+        QCOMPARE(window.dialogs.messages, message.isEmpty() ? QStringList() : QStringList{message});
         verifyNotConnectedAnyMore(window);
 
         logger->clearFaults();

@@ -93,15 +93,14 @@ private slots:
         QCOMPARE(window->comPort(), 0);
         QCOMPARE(storedBoxes(*window), QList<int>({0, 0, 0, 0, 0}));
         QCOMPARE(window->Text1->text(), sandbox.home() + QStringLiteral("/Wayfolk"));
-        QCOMPARE(window->Label18->text(),
-                 QStringLiteral(" Firmware file is in  ") + sandbox.firmwareFolder() + QStringLiteral("TRK7700_Encode.Bin"));
+        QCOMPARE(window->Label18->text(), QStringLiteral(" Firmware file is in  ") + sandbox.firmwareFolder() +
+                                              QStringLiteral("TRK7700_Encode.Bin"));
 
         for (QPushButton *command : {window->Command5, window->Command4, window->Command8, window->Command13})
             QVERIFY2(!command->isEnabled(), qPrintable(command->objectName()));
         for (QPushButton *command : {window->Command1, window->Command11, window->Command3, window->Command9})
             QVERIFY2(command->isEnabled(), qPrintable(command->objectName()));
-        for (QLabel *label : {window->Label33, window->Label36, window->Label31})
-            QCOMPARE(textColour(label), kGrey);
+        for (QLabel *label : {window->Label33, window->Label36, window->Label31}) QCOMPARE(textColour(label), kGrey);
         for (QLabel *label : {window->Label34, window->Label35, window->Label32})
             QCOMPARE(textColour(label), QApplication::palette().color(QPalette::WindowText));
         QCOMPARE(window->Check5->checkState(), Qt::PartiallyChecked);
@@ -169,22 +168,21 @@ private slots:
         QTest::addColumn<QString>("folder");    // empty: the default folder
 
         QTest::newRow("first line checked") << QByteArray(" 1\r\n 0\r\n 0\r\n 0\r\n 0\r\n/data/tracks\r\n")
-                                            << QList<int> {1, 0, 0, 0, 0} << "/data/tracks";
+                                            << QList<int>{1, 0, 0, 0, 0} << "/data/tracks";
         QTest::newRow("letter in line 3") << QByteArray(" 1\r\n 1\r\n x\r\n 1\r\n 1\r\n/data/tracks\r\n")
-                                          << QList<int> {1, 1, 0, 1, 1} << "/data/tracks";
+                                          << QList<int>{1, 1, 0, 1, 1} << "/data/tracks";
         // A missing line leaves its control as it was, not the previous line's text.
-        QTest::newRow("five lines") << QByteArray(" 1\r\n 1\r\n 1\r\n 1\r\n 1\r\n") << QList<int> {1, 1, 1, 1, 1}
-                                    << "";
-        QTest::newRow("three lines") << QByteArray(" 1\r\n 0\r\n 1\r\n") << QList<int> {1, 0, 1, 0, 0} << "";
-        QTest::newRow("grey, out of range, blanks") << QByteArray(" 2\r\n 3\r\n -1\r\n  1 \r\n0\r\n/x\r\n")
-                                                    << QList<int> {2, 0, 0, 1, 0} << "/x";
-        QTest::newRow("empty folder line") << QByteArray(" 0\r\n 0\r\n 0\r\n 0\r\n 1\r\n\r\n")
-                                           << QList<int> {0, 0, 0, 0, 1} << "";
-        QTest::newRow("line feeds alone") << QByteArray("1\n1\n0\n0\n1\n/data/lf\n") << QList<int> {1, 1, 0, 0, 1}
-                                          << "/data/lf";
-        QTest::newRow("no last line end") << QByteArray(" 0\r\n 1\r\n 0\r\n 0\r\n 0\r\n/data/end")
-                                          << QList<int> {0, 1, 0, 0, 0} << "/data/end";
-        QTest::newRow("empty file") << QByteArray() << QList<int> {0, 0, 0, 0, 0} << "";
+        QTest::newRow("five lines") << QByteArray(" 1\r\n 1\r\n 1\r\n 1\r\n 1\r\n") << QList<int>{1, 1, 1, 1, 1} << "";
+        QTest::newRow("three lines") << QByteArray(" 1\r\n 0\r\n 1\r\n") << QList<int>{1, 0, 1, 0, 0} << "";
+        QTest::newRow("grey, out of range, blanks")
+            << QByteArray(" 2\r\n 3\r\n -1\r\n  1 \r\n0\r\n/x\r\n") << QList<int>{2, 0, 0, 1, 0} << "/x";
+        QTest::newRow("empty folder line")
+            << QByteArray(" 0\r\n 0\r\n 0\r\n 0\r\n 1\r\n\r\n") << QList<int>{0, 0, 0, 0, 1} << "";
+        QTest::newRow("line feeds alone")
+            << QByteArray("1\n1\n0\n0\n1\n/data/lf\n") << QList<int>{1, 1, 0, 0, 1} << "/data/lf";
+        QTest::newRow("no last line end")
+            << QByteArray(" 0\r\n 1\r\n 0\r\n 0\r\n 0\r\n/data/end") << QList<int>{0, 1, 0, 0, 0} << "/data/end";
+        QTest::newRow("empty file") << QByteArray() << QList<int>{0, 0, 0, 0, 0} << "";
     }
 
     void optionsFileRestored()
@@ -263,7 +261,8 @@ private slots:
             {"Label15", "FW Ver = ", "Form1"},
         };
         for (const auto &row : table)
-            QTest::newRow(row[0]) << QString::fromUtf8(row[0]) << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2]);
+            QTest::newRow(row[0]) << QString::fromUtf8(row[0]) << QString::fromUtf8(row[1])
+                                  << QString::fromUtf8(row[2]);
     }
 
     void captionsAndContainers()
@@ -288,8 +287,8 @@ private slots:
         QCOMPARE(window->Text4->toolTip(),
                  QStringLiteral("Mindestgeschwindigkeit die erreicht sein muss, damit ein Log geschrieben wird. "
                                 "0= Geschwindigkeit egal."));
-        for (QWidget *hidden : std::initializer_list<QWidget *> {window->Command2, window->Command10, window->Command14,
-                                                                  window->Picture3, window->Picture4, window->Label29})
+        for (QWidget *hidden : std::initializer_list<QWidget *>{window->Command2, window->Command10, window->Command14,
+                                                                window->Picture3, window->Picture4, window->Label29})
             QVERIFY2(hidden->isHidden(), qPrintable(hidden->objectName()));
         QVERIFY(!window->Option4->isChecked() && !window->Option5->isChecked());
         QCOMPARE(window->Text1->font().pointSizeF(), 8.25);
@@ -303,7 +302,7 @@ private slots:
         Sandbox sandbox;
         ToolWindow window;
         QCOMPARE(window->Picture1->size(), QSize(251, 162));
-        for (QWidget *underPhoto : std::initializer_list<QWidget *> {
+        for (QWidget *underPhoto : std::initializer_list<QWidget *>{
                  window->Command3, window->Command6, window->Command7, window->Command9, window->Command12,
                  window->Label17, window->Label18, window->Label20, window->Label21})
             QVERIFY2(topmostAt(*window, underPhoto) == window->Picture1, qPrintable(underPhoto->objectName()));
@@ -339,10 +338,12 @@ private slots:
             const QFontMetrics metrics(control->font());
             const QString text = captionOf(control);
             QRect room = control->rect();
-            if (auto *wrapped = qobject_cast<WrappedCheckBox *>(control)) room = wrapped->captionRect();
+            if (auto *wrapped = qobject_cast<WrappedCheckBox *>(control))
+                room = wrapped->captionRect();
             else if (auto *caption = qobject_cast<CaptionLabel *>(control))
                 room = QRect(-caption->pos(), caption->parentWidget()->size()).intersected(caption->rect());
-            else if (qobject_cast<QAbstractButton *>(control)) room.setWidth(control->width() - 20);  // the box
+            else if (qobject_cast<QAbstractButton *>(control))
+                room.setWidth(control->width() - 20);  // the box
 
             const bool wraps = qobject_cast<WrappedCheckBox *>(control) ||
                                (qobject_cast<QLabel *>(control) && static_cast<QLabel *>(control)->wordWrap());
@@ -463,12 +464,12 @@ private slots:
             stops << QApplication::focusWidget();
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
-        const QList<QWidget *> first = {window->Command1, window->Command3, window->Combo1, window->Command6,
-                                        window->Command7, window->Command9, window->Command11, window->Command12,
-                                        window->Text1};
+        const QList<QWidget *> first = {window->Command1,  window->Command3,  window->Combo1,
+                                        window->Command6,  window->Command7,  window->Command9,
+                                        window->Command11, window->Command12, window->Text1};
         QCOMPARE(stops.mid(0, first.size()), first);
-        for (QWidget *never : std::initializer_list<QWidget *> {window->Command2, window->Command5, window->Command10,
-                                                                 window->Command14, window->Picture1, window->Check5})
+        for (QWidget *never : std::initializer_list<QWidget *>{window->Command2, window->Command5, window->Command10,
+                                                               window->Command14, window->Picture1, window->Check5})
             QVERIFY2(!stops.contains(never), qPrintable(never->objectName()));
 
         window->Command9->setFocus();
@@ -485,8 +486,8 @@ private slots:
         ToolWindow window;
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&*window));
-        for (QPushButton *button : {window->Command3, window->Command6, window->Command7, window->Command9,
-                                    window->Command12}) {
+        for (QPushButton *button :
+             {window->Command3, window->Command6, window->Command7, window->Command9, window->Command12}) {
             button->setFocus();
             QCOMPARE(window->statusLine()->text(),
                      QStringLiteral("Tastaturfokus: „%1“ (unter dem Foto), die Leertaste drückt die Taste.")

@@ -38,7 +38,7 @@ int32_t comNumber()
 
 std::string thisProgram()
 {
-    char path[MAX_PATH] {};
+    char path[MAX_PATH]{};
     const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
     return std::string(path, length);
 }
@@ -79,7 +79,7 @@ TEST(WindowsBindingTest, TalksToTheLoggerThroughTheBinding)
     uint8_t hour = 0, minute = 0, second = 0, year = 0, month = 0, day = 0;
     EXPECT_EQ(library.readGpsUtcTimeDate(hour, minute, second, year, month, day).result,
               return_read_gps_utc_time_successful);
-    EXPECT_EQ((std::vector<int> {hour, minute, second}), (std::vector<int> {12, 34, 56}));
+    EXPECT_EQ((std::vector<int>{hour, minute, second}), (std::vector<int>{12, 34, 56}));
     EXPECT_EQ(library.exitDumpMode().result, return_exit_dump_mode);
 }
 
@@ -88,8 +88,8 @@ TEST(WindowsBindingTest, TalksToTheLoggerThroughTheBinding)
 TEST(WindowsProgramStartTest, ArgumentsArriveUnchanged)
 {
     const std::vector<std::string> arguments = {
-        "--echo-arguments", "-p", "", "two words", "say \"hi\"", "C:\\Tracks\\", "C:\\My Tracks\\Wayfolk.nmea",
-        "back\\\\\"slash", "tab\there"};
+        "--echo-arguments", "-p",       "", "two words", "say \"hi\"", "C:\\Tracks\\", "C:\\My Tracks\\Wayfolk.nmea",
+        "back\\\\\"slash",  "tab\there"};
     std::string error, diagnostics;
     EXPECT_EQ(trk7700::client::runAndWait(thisProgram(), arguments, error, diagnostics), 0) << error;
     std::string expected;
@@ -176,7 +176,8 @@ TEST_F(WindowsFolderTest, ReadoutReplacesAnEarlierOneAndAnEmptyOneKeepsIt)
     write(files.nmea, "earlier\r\n");
     write(trk7700::client::stagedTrackText(files), kHeader);
     std::string error;
-    EXPECT_EQ(trk7700::client::placeStagedTrackText(files, error), trk7700::client::StagedTextOutcome::emptyKeptEarlier);
+    EXPECT_EQ(trk7700::client::placeStagedTrackText(files, error),
+              trk7700::client::StagedTextOutcome::emptyKeptEarlier);
     EXPECT_EQ(read(files.trackText), kHeader + kRecord);
     EXPECT_FALSE(trk7700::client::entryExists(trk7700::client::stagedTrackText(files)));
 

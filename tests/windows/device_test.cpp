@@ -49,12 +49,10 @@ struct Library {
     decltype(&QZ_TRK7700_SETTING_DEVICE) settingDevice = TRK_ENTRY(QZ_TRK7700_SETTING_DEVICE);
     decltype(&QZ_TRK7700_READ_SETTING_VALUE) readSettingValue = TRK_ENTRY(QZ_TRK7700_READ_SETTING_VALUE);
     decltype(&QZ_TRK7700_READ_DLL_VERSION) readDllVersion = TRK_ENTRY(QZ_TRK7700_READ_DLL_VERSION);
-    decltype(&QZ_TRK7700_READ_DEVICE_INFORMATION) readDeviceInformation =
-        TRK_ENTRY(QZ_TRK7700_READ_DEVICE_INFORMATION);
+    decltype(&QZ_TRK7700_READ_DEVICE_INFORMATION) readDeviceInformation = TRK_ENTRY(QZ_TRK7700_READ_DEVICE_INFORMATION);
     decltype(&QZ_TRK7700_READ_GPS_UTC_TIME_DATE) readGpsUtcTimeDate = TRK_ENTRY(QZ_TRK7700_READ_GPS_UTC_TIME_DATE);
     decltype(&QZ_TRK7700_FW_UPGRADE) fwUpgrade = TRK_ENTRY(QZ_TRK7700_FW_UPGRADE);
-    decltype(&QZ_TRK7700_Read_BinFile_FW_Version) readBinFileFwVersion =
-        TRK_ENTRY(QZ_TRK7700_Read_BinFile_FW_Version);
+    decltype(&QZ_TRK7700_Read_BinFile_FW_Version) readBinFileFwVersion = TRK_ENTRY(QZ_TRK7700_Read_BinFile_FW_Version);
     decltype(&fnTRK7700_DLL) fn = TRK_ENTRY(fnTRK7700_DLL);
     int *n = reinterpret_cast<int *>(reinterpret_cast<void *>(GetProcAddress(libraryModule(), "nTRK7700_DLL")));
 };
@@ -73,7 +71,7 @@ int32_t comNumber()
 
 std::string executableFolder()
 {
-    char path[MAX_PATH] {};
+    char path[MAX_PATH]{};
     const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
     return fs::path(std::string(path, length)).parent_path().string();
 }
@@ -115,15 +113,20 @@ protected:
 TEST_F(WindowsDeviceTest, EveryEntryPointIsFoundByItsPlainName)
 {
     const Library &l = dll();
-    const void *entries[] = {reinterpret_cast<void *>(l.intoDumpMode),   reinterpret_cast<void *>(l.autoIntoDumpMode),
-                             reinterpret_cast<void *>(l.exitDumpMode),   reinterpret_cast<void *>(l.dumpDb),
-                             reinterpret_cast<void *>(l.eraseAllDb),     reinterpret_cast<void *>(l.settingDevice),
+    const void *entries[] = {reinterpret_cast<void *>(l.intoDumpMode),
+                             reinterpret_cast<void *>(l.autoIntoDumpMode),
+                             reinterpret_cast<void *>(l.exitDumpMode),
+                             reinterpret_cast<void *>(l.dumpDb),
+                             reinterpret_cast<void *>(l.eraseAllDb),
+                             reinterpret_cast<void *>(l.settingDevice),
                              reinterpret_cast<void *>(l.readSettingValue),
                              reinterpret_cast<void *>(l.readDllVersion),
                              reinterpret_cast<void *>(l.readDeviceInformation),
                              reinterpret_cast<void *>(l.readGpsUtcTimeDate),
-                             reinterpret_cast<void *>(l.fwUpgrade),      reinterpret_cast<void *>(l.readBinFileFwVersion),
-                             reinterpret_cast<void *>(l.fn),             l.n};
+                             reinterpret_cast<void *>(l.fwUpgrade),
+                             reinterpret_cast<void *>(l.readBinFileFwVersion),
+                             reinterpret_cast<void *>(l.fn),
+                             l.n};
     for (size_t i = 0; i < std::size(entries); ++i) EXPECT_NE(entries[i], nullptr) << "entry " << i;
     ASSERT_NE(l.fn, nullptr);
     EXPECT_EQ(l.fn(), 42);
@@ -149,7 +152,7 @@ TEST_F(WindowsDeviceTest, WithoutDumpModeNothingReachesThePort)
     EXPECT_EQ(serial, -7);
     uint8_t hour = 1, minute = 2, second = 3, year = 4, month = 5, day = 6;
     EXPECT_EQ(l.readGpsUtcTimeDate(&hour, &minute, &second, &year, &month, &day), return_not_dump_mode);
-    EXPECT_EQ((std::vector<int> {hour, minute, second, year, month, day}), (std::vector<int> {255, 255, 255, 4, 5, 6}));
+    EXPECT_EQ((std::vector<int>{hour, minute, second, year, month, day}), (std::vector<int>{255, 255, 255, 4, 5, 6}));
     EXPECT_EQ(l.fwUpgrade(comNumber(), ""), return_not_dump_mode);
     EXPECT_FALSE(fs::exists(root / "Wayfolk.txt"));
     // COM0 never opens; a COM number with nothing behind it cannot be opened.
@@ -234,8 +237,7 @@ TEST_F(WindowsDeviceTest, InformationAndGpsTime)
     uint8_t hour = 0, minute = 0, second = 0, year = 0, month = 0, day = 0;
     EXPECT_EQ(dll().readGpsUtcTimeDate(&hour, &minute, &second, &year, &month, &day),
               return_read_gps_utc_time_successful);
-    EXPECT_EQ((std::vector<int> {hour, minute, second, year, month, day}),
-              (std::vector<int> {12, 34, 56, 26, 12, 9}));
+    EXPECT_EQ((std::vector<int>{hour, minute, second, year, month, day}), (std::vector<int>{12, 34, 56, 26, 12, 9}));
 }
 
 TEST_F(WindowsDeviceTest, SettingsAreWrittenAndReadBack)
@@ -260,8 +262,8 @@ TEST_F(WindowsDeviceTest, SettingsAreWrittenAndReadBack)
         uint8_t vibration = 7, tag = 7, speed = 7;
         EXPECT_EQ(dll().readSettingValue(comNumber(), &time, &distance, &vibration, &tag, &speed),
                   return_read_setting_value_successful);
-        EXPECT_EQ((std::vector<int> {time, distance, vibration, tag, speed}),
-                  (std::vector<int> {c.timeRead, c.distanceRead, c.vibration, c.tag, c.minSpeed}));
+        EXPECT_EQ((std::vector<int>{time, distance, vibration, tag, speed}),
+                  (std::vector<int>{c.timeRead, c.distanceRead, c.vibration, c.tag, c.minSpeed}));
     }
     // A folder that is not there is refused before the device is asked.
     EXPECT_EQ(dll().settingDevice(comNumber(), 60, 0, 0, 1, "C:\\no\\such\\folder", 0), return_error_wave_file_path);

@@ -29,7 +29,8 @@ int main(int argc, char **argv)
     if (strcmp(format, "gpx") == 0)
         fputs("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.0\" creator=\"test\">\n</gpx>\n", out);
     else if (strcmp(format, "kml") == 0)
-        fputs("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n</kml>\n", out);
+        fputs("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n</kml>\n",
+              out);
     else
         return 1;
     return fclose(out) == 0 ? 0 : 1;

@@ -21,8 +21,7 @@ int main(void)
     char version[6] = "     ";
     int32_t serial = -7;
     char firmware[6] = "xxxxx";
-    expect(QZ_TRK7700_READ_DLL_VERSION(version) == return_read_dll_version_successful &&
-               strcmp(version, "1.5") == 0,
+    expect(QZ_TRK7700_READ_DLL_VERSION(version) == return_read_dll_version_successful && strcmp(version, "1.5") == 0,
            "QZ_TRK7700_READ_DLL_VERSION gives 1.5");
     expect(QZ_TRK7700_EXIT_DUMP_MODE() == return_exit_dump_mode, "QZ_TRK7700_EXIT_DUMP_MODE without dump mode");
     expect(QZ_TRK7700_ERASE_All_DB(3) == return_not_dump_mode, "QZ_TRK7700_ERASE_All_DB needs dump mode");

@@ -101,8 +101,8 @@ int main()
             continue;
         }
         int32_t movedBy = 0;
-        const int32_t result = callMeasuringStack(function, call.arguments.data(),
-                                                  static_cast<int32_t>(call.arguments.size()), &movedBy);
+        const int32_t result =
+            callMeasuringStack(function, call.arguments.data(), static_cast<int32_t>(call.arguments.size()), &movedBy);
         const bool ok = movedBy == 0 && result == call.expected;
         std::printf("%s %s: result %d (expected %d), stack moved by %d bytes\n", ok ? "ok  " : "FAIL", call.name,
                     result, call.expected, movedBy);
