@@ -1,5 +1,7 @@
 #include "interrupt.h"
 
+#include "interrupt_registry.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -19,23 +21,16 @@
 #include <vector>
 
 namespace trk7700::cli {
+using namespace interruption;
 namespace {
 
 // A worker is parked with this signal: its handler never returns, so the
 // worker writes nothing more while the scratch files are removed.
 constexpr int kParkSignal = SIGUSR1;
 
-std::atomic<int> arrivedSignal{0};
 std::atomic<int> parkedWorkers{0};
 
-std::mutex registryMutex;
 std::vector<pthread_t> runningWorkers;
-std::vector<pid_t> childProcesses;
-std::vector<std::string> scratchFiles;
-struct ScratchPattern {
-    std::string folder, prefix, suffix;
-};
-std::vector<ScratchPattern> scratchPatterns;
 std::atomic<dev_t> loggerDevice{0};
 
 extern "C" void onInterrupt(int signal) { arrivedSignal.store(signal); }
@@ -55,13 +50,6 @@ struct LinuxDirEntry {
     char d_name[];
 };
 
-bool nameMatches(const char *name, const ScratchPattern &p)
-{
-    const size_t length = std::strlen(name);
-    return length >= p.prefix.size() + p.suffix.size() && std::strncmp(name, p.prefix.c_str(), p.prefix.size()) == 0 &&
-           std::strcmp(name + length - p.suffix.size(), p.suffix.c_str()) == 0;
-}
-
 }  // namespace
 
 void installInterruptHandlers()
@@ -77,8 +65,6 @@ void installInterruptHandlers()
     sigemptyset(&park.sa_mask);
     ::sigaction(kParkSignal, &park, nullptr);
 }
-
-int interruptSignal() { return arrivedSignal.load(); }
 
 std::thread startWorker(std::function<void()> work)
 {
@@ -103,34 +89,10 @@ std::thread startWorker(std::function<void()> work)
     return worker;
 }
 
-void addChildProcess(pid_t pid)
-{
-    std::lock_guard lock(registryMutex);
-    childProcesses.push_back(pid);
-}
-
-void removeChildProcess(pid_t pid)
-{
-    std::lock_guard lock(registryMutex);
-    childProcesses.erase(std::remove(childProcesses.begin(), childProcesses.end(), pid), childProcesses.end());
-}
-
 void setLoggerDevice(const std::string &devicePath)
 {
     struct stat info {};
     if (::stat(devicePath.c_str(), &info) == 0 && S_ISCHR(info.st_mode)) loggerDevice.store(info.st_rdev);
-}
-
-void addScratchFile(const std::string &path)
-{
-    std::lock_guard lock(registryMutex);
-    scratchFiles.push_back(path);
-}
-
-void addScratchPattern(const std::string &folder, const std::string &prefix, const std::string &suffix)
-{
-    std::lock_guard lock(registryMutex);
-    scratchPatterns.push_back({folder, prefix, suffix});
 }
 
 void endInterruptedRun(const std::string &afterwards)

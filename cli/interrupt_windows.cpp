@@ -4,6 +4,8 @@
 // programs are terminated.
 #include "interrupt.h"
 
+#include "interrupt_registry.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -15,18 +17,10 @@
 #include <vector>
 
 namespace trk7700::cli {
+using namespace interruption;
 namespace {
 
-std::atomic<int> arrivedSignal{0};
-
-std::mutex registryMutex;
 std::vector<DWORD> runningWorkers;
-std::vector<pid_t> childProcesses;
-std::vector<std::string> scratchFiles;
-struct ScratchPattern {
-    std::string folder, prefix, suffix;
-};
-std::vector<ScratchPattern> scratchPatterns;
 
 BOOL WINAPI onConsoleEvent(DWORD event)
 {
@@ -39,18 +33,9 @@ BOOL WINAPI onConsoleEvent(DWORD event)
     return TRUE;
 }
 
-bool nameMatches(const char *name, const ScratchPattern &p)
-{
-    const size_t length = std::strlen(name);
-    return length >= p.prefix.size() + p.suffix.size() && std::strncmp(name, p.prefix.c_str(), p.prefix.size()) == 0 &&
-           std::strcmp(name + length - p.suffix.size(), p.suffix.c_str()) == 0;
-}
-
 }  // namespace
 
 void installInterruptHandlers() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
-
-int interruptSignal() { return arrivedSignal.load(); }
 
 std::thread startWorker(std::function<void()> work)
 {
@@ -66,33 +51,9 @@ std::thread startWorker(std::function<void()> work)
     });
 }
 
-void addChildProcess(pid_t pid)
-{
-    std::lock_guard lock(registryMutex);
-    childProcesses.push_back(pid);
-}
-
-void removeChildProcess(pid_t pid)
-{
-    std::lock_guard lock(registryMutex);
-    childProcesses.erase(std::remove(childProcesses.begin(), childProcesses.end(), pid), childProcesses.end());
-}
-
 // The port is the library's handle; it is closed with the process, and the
 // system drops what the logger sent and nobody read.
 void setLoggerDevice(const std::string &) {}
-
-void addScratchFile(const std::string &path)
-{
-    std::lock_guard lock(registryMutex);
-    scratchFiles.push_back(path);
-}
-
-void addScratchPattern(const std::string &folder, const std::string &prefix, const std::string &suffix)
-{
-    std::lock_guard lock(registryMutex);
-    scratchPatterns.push_back({folder, prefix, suffix});
-}
 
 void endInterruptedRun(const std::string &afterwards)
 {
