@@ -33,6 +33,10 @@ FILE *createFile(const char *name);
 // is never followed and never blocks.
 FILE *openRegularFile(const char *name);
 
+// Renames a file of the current directory, replacing a file of the new name
+// (Windows' own rename refuses to). True when it went well.
+bool replaceFile(const char *from, const char *to);
+
 // Closes a file when it goes out of scope.
 struct FileCloser {
     void operator()(FILE *file) const

@@ -1,6 +1,7 @@
 #include "frame/file_system.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,6 +24,8 @@ std::string currentDirectory()
 }
 
 bool changeDirectory(const std::string &folder) { return ::chdir(folder.c_str()) == 0; }
+
+bool replaceFile(const char *from, const char *to) { return std::rename(from, to) == 0; }
 
 bool makeFolders(const std::string &folder)
 {

@@ -29,6 +29,10 @@ std::string currentDirectory()
 
 bool changeDirectory(const std::string &folder) { return SetCurrentDirectoryA(folder.c_str()) != 0; }
 
+// The C library's rename fails when the new name exists; a link planted under
+// the new name is replaced itself, not followed.
+bool replaceFile(const char *from, const char *to) { return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0; }
+
 namespace {
 
 bool isFolder(const std::string &path)

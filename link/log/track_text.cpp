@@ -197,7 +197,7 @@ StepResult writeTrackText(const char *outputFile)
         written = std::fwrite(out.get(), 1, length, output.get()) == length && written;
     }
     written = std::ferror(temp.get()) == 0 && written;
-    if (!closeWritten(output, written) || std::rename(kTrackNewFile, outputFile) != 0) {
+    if (!closeWritten(output, written) || !frame::replaceFile(kTrackNewFile, outputFile)) {
         std::remove(kTrackNewFile);
         return return_can_not_create_output_file;
     }

@@ -204,6 +204,8 @@ TEST_F(WindowsDeviceTest, DownloadGivesTheSameTextAsOnLinux)
         {"relative\\sub\\Wayfolk.txt", root / "relative" / "sub" / "Wayfolk.txt"},
         // a bare name: the current directory itself
         {"Wayfolk.txt", root / "Wayfolk.txt"},
+        // the same name again: a second readout replaces the first
+        {"Wayfolk.txt", root / "Wayfolk.txt"},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(dll().dumpDb(comNumber(), c.path.c_str()), return_dump_db_successful) << c.path;
