@@ -58,16 +58,26 @@ void setLoggerDevice(const std::string &) {}
 void endInterruptedRun(const std::string &afterwards)
 {
     const int signal = interruptSignal() != 0 ? interruptSignal() : SIGINT;
-    // 1. Nothing that works for this run writes any more. A suspended worker
-    //    may hold the registry's lock or the heap's: nothing below locks the
-    //    registry or allocates.
+    // 1. Nothing that works for this run writes any more. The workers are
+    //    suspended while this thread holds the process heap's lock, so none of
+    //    them stops inside the heap: the file calls below allocate from it.
+    //    GetThreadContext returns only once a thread has really stopped. A
+    //    suspended worker may hold the registry's lock: nothing below takes it.
     {
         std::lock_guard lock(registryMutex);
+        const HANDLE heap = GetProcessHeap();
+        const bool heapLocked = HeapLock(heap) != 0;
         for (const DWORD worker : runningWorkers)
-            if (const HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, worker); thread != nullptr) {
-                SuspendThread(thread);
+            if (const HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, worker);
+                thread != nullptr) {
+                if (SuspendThread(thread) != static_cast<DWORD>(-1)) {
+                    CONTEXT context{};
+                    context.ContextFlags = CONTEXT_CONTROL;
+                    GetThreadContext(thread, &context);
+                }
                 CloseHandle(thread);
             }
+        if (heapLocked) HeapUnlock(heap);
         for (const pid_t child : childProcesses)
             if (const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, static_cast<DWORD>(child));
                 process != nullptr) {
