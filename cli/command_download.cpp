@@ -10,6 +10,7 @@
 #include "conversion/track_conversion.h"
 #include "interrupt.h"
 #include "options.h"
+#include "platform.h"
 #include "readout_export.h"
 
 #include <algorithm>
@@ -41,12 +42,6 @@ void showDownload(ProgressReport &progress, const client::DownloadProgress &seen
     case DownloadPhase::ordering: progress.bytes(seen); break;
     case DownloadPhase::writingText: progress.phase("Ordering the records and writing the track text..."); break;
     }
-}
-
-std::string defaultTargetFolder()
-{
-    const char *home = std::getenv("HOME");
-    return std::string(home != nullptr ? home : ".") + "/Wayfolk";
 }
 
 // A copy of the track text in the logger's history; false after telling why.
@@ -183,7 +178,7 @@ void addDownloadCommand(CLI::App &app, RunContext &context, CommandRunner &chose
     options->folder = defaultTargetFolder();
     command->add_option("DIR", options->folder, "the target folder, made when missing")
         ->capture_default_str()
-        ->default_str("~/Wayfolk");
+        ->default_str(defaultTargetFolderHelp());
     addExportOptions(*command, options->exports);
     CLI::Option *eraseOption =
         command->add_flag("--erase", options->erase,

@@ -31,6 +31,11 @@ std::string timeZoneProblem(const std::string &zone);
 // The GPSBabel runs started from now on split days in the zone.
 void setTimeZoneOfStartedPrograms(const std::string &zone);
 
+// Where a readout goes without --folder: "Wayfolk" in the user's home folder
+// (the current folder when there is none), and how the help names it.
+std::string defaultTargetFolder();
+std::string defaultTargetFolderHelp();
+
 // What to do when GPSBabel is not found.
 std::string gpsBabelInstallAdvice();
 

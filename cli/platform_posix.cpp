@@ -80,4 +80,12 @@ std::string gpsBabelInstallAdvice()
     return std::string("install the Debian package '") + client::kGpsBabelPackage + "'";
 }
 
+std::string defaultTargetFolder()
+{
+    const char *home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : ".") + "/Wayfolk";
+}
+
+std::string defaultTargetFolderHelp() { return "~/Wayfolk"; }
+
 }  // namespace trk7700::cli

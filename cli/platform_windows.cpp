@@ -95,4 +95,13 @@ std::string gpsBabelInstallAdvice()
            "gpsbabel.exe beside trk7700.exe";
 }
 
+// The user's profile folder (C:\Users\NAME); HOME is not a Windows variable.
+std::string defaultTargetFolder()
+{
+    const char *profile = std::getenv("USERPROFILE");
+    return std::string(profile != nullptr && *profile != '\0' ? profile : ".") + "\\Wayfolk";
+}
+
+std::string defaultTargetFolderHelp() { return "%USERPROFILE%\\Wayfolk"; }
+
 }  // namespace trk7700::cli
