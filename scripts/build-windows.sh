@@ -26,6 +26,9 @@ if [ ${#missing[@]} -ne 0 ]; then
 fi
 
 jobs=${TRK_JOBS:-$(nproc)}
+if command -v ccache >/dev/null; then
+  export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+fi
 sizes=("$@")
 [ ${#sizes[@]} -eq 0 ] && sizes=(32 64)
 for bits in "${sizes[@]}"; do
