@@ -64,6 +64,30 @@ bool rawLogToTrackText(const std::string &rawLog, const std::string &target, std
     return true;
 }
 
+}  // namespace
+
+bool trackTextFromSource(const std::string &input, const std::string &target, std::string &error)
+{
+    std::error_code ec;
+    const bool isFile = fs::is_regular_file(input, ec);
+    const std::string source = isFile ? fs::absolute(input).lexically_normal().string() : input;
+    if (!isFile) {
+        if (client::historyEntryPath(input).empty()) {
+            error = input + " is neither a file nor an entry of the readout history (see trk7700 history).";
+            return false;
+        }
+        return client::restoreFromHistory(input, target, error);
+    }
+    if (startsWith(source, log::kGgaHeaderLine)) {
+        fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec);
+        if (ec) error = "cannot copy " + source + " to " + target + ": " + ec.message();
+        return !ec;
+    }
+    return rawLogToTrackText(source, target, error);
+}
+
+namespace {
+
 int convert(RunContext &context, const ConvertOptions &options)
 {
     const std::string folder = fs::absolute(options.folder).lexically_normal().string();
@@ -76,17 +100,7 @@ int convert(RunContext &context, const ConvertOptions &options)
     const std::string staged = client::stagedTrackText(files);
 
     std::string error;
-    const bool isFile = fs::is_regular_file(options.input, ec);
-    const std::string source = isFile ? fs::absolute(options.input).lexically_normal().string() : options.input;
-    if (!isFile) {
-        if (client::historyEntryPath(options.input).empty())
-            return context.fail(options.input + " is neither a file nor an entry of the readout history (see "
-                                                "trk7700 history).");
-        if (!client::restoreFromHistory(options.input, staged, error)) return context.fail(error);
-    } else if (startsWith(source, log::kGgaHeaderLine)) {
-        fs::copy_file(source, staged, fs::copy_options::overwrite_existing, ec);
-        if (ec) return context.fail("cannot copy " + source + " to " + staged + ": " + ec.message());
-    } else if (!rawLogToTrackText(source, staged, error)) {
+    if (!trackTextFromSource(options.input, staged, error)) {
         client::discardStagedTrackText(files);
         return context.fail(error);
     }

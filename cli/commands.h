@@ -19,6 +19,12 @@ void addFirmwareCommand(CLI::App &app, RunContext &context, CommandRunner &chose
 void addPortsCommand(CLI::App &app, RunContext &context, CommandRunner &chosen);
 void addConvertCommand(CLI::App &app, RunContext &context, CommandRunner &chosen);
 void addHistoryCommand(CLI::App &app, RunContext &context, CommandRunner &chosen);
+void addStatsCommand(CLI::App &app, RunContext &context, CommandRunner &chosen);
+
+// What convert and stats take: a track text, a raw log that a failed readout
+// left ("DB.sr"), or an entry of the readout history, as a track text at
+// target. False, with the reason in error, when it cannot be made.
+bool trackTextFromSource(const std::string &input, const std::string &target, std::string &error);
 
 // A text as a JSON string, quotes included.
 std::string jsonString(const std::string &text);

@@ -58,6 +58,7 @@ int main(int argc, char **argv)
     addPortsCommand(app, context, chosen);
     addConvertCommand(app, context, chosen);
     addHistoryCommand(app, context, chosen);
+    addStatsCommand(app, context, chosen);
     app.require_subcommand(1);
 
     if (argc == 1) {

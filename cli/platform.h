@@ -28,7 +28,8 @@ int listPorts();
 
 // Empty when GPSBabel's runs can split days in the zone; otherwise why not.
 std::string timeZoneProblem(const std::string &zone);
-// The GPSBabel runs started from now on split days in the zone.
+// The GPSBabel runs started from now on, and this process's own trips, split
+// days in the zone.
 void setTimeZoneOfStartedPrograms(const std::string &zone);
 
 // Where a readout goes without --folder: "Wayfolk" in the user's home folder

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <unistd.h>
 
@@ -73,7 +74,11 @@ std::string timeZoneProblem(const std::string &zone)
     return known ? std::string() : "'" + zone + "' is no time zone of /usr/share/zoneinfo";
 }
 
-void setTimeZoneOfStartedPrograms(const std::string &zone) { ::setenv("TZ", zone.c_str(), 1); }
+void setTimeZoneOfStartedPrograms(const std::string &zone)
+{
+    ::setenv("TZ", zone.c_str(), 1);
+    ::tzset();  // this process's own day splitting follows the zone too
+}
 
 std::string gpsBabelInstallAdvice()
 {

@@ -5,6 +5,7 @@
 #include "conversion/readout_staging.h"
 #include "interrupt.h"
 #include "platform.h"
+#include "stats/map_page.h"
 
 #include <algorithm>
 #include <atomic>
@@ -60,6 +61,7 @@ std::string humanSizeOf(uintmax_t bytes)
 
 void registerScratch(const client::ReadoutFiles &files)
 {
+    addScratchFile(client::partialName(client::mapPagePath(files)));
     for (const char *name : client::kLibraryWorkFiles) addScratchFile(client::inFolder(files.folder, name));
     addScratchFile(client::stagedTrackText(files));
     addScratchFile(client::partialName(files.nmea));
@@ -138,7 +140,31 @@ void showFile(const std::string &path)
                 ec ? "(missing)" : humanSizeOf(size).c_str());
 }
 
+// The map page beside the files; false after telling why it could not be made.
+bool writeMap(RunContext &context, const client::ReadoutFiles &files, const ExportChoices &choices)
+{
+    std::string error;
+    const std::string page = client::mapPagePath(files);
+    if (!client::writeMapPage(files.trackText, choices.splitting(), client::leafletFolder(), page, error)) {
+        context.fail("cannot make the map page " + page + ": " + error + ". An earlier page of that name is kept.");
+        return false;
+    }
+    showFile(page);
+    return true;
+}
+
 }  // namespace
+
+void showStatistics(RunContext &context, const std::string &trackText, const client::TrackSplitting &splitting)
+{
+    client::TrackStatistics statistics;
+    std::string error;
+    if (!client::readoutStatistics(trackText, splitting, statistics, error)) {
+        context.note("the figures of the track cannot be made: " + error);
+        return;
+    }
+    std::printf("%s", client::statisticsTable(statistics).c_str());
+}
 
 client::TrackSplitting ExportChoices::splitting() const
 {
@@ -152,6 +178,14 @@ void addExportOptions(CLI::App &command, ExportChoices &choices)
     command.add_flag("--kml", choices.kml, "make Wayfolk.kml (Google Earth), the marks as waypoints");
     command.add_flag("--plt", choices.plt, "make Wayfolk.plt (Ozi Explorer)");
     command.add_flag("--gpx", choices.gpx, "make Wayfolk.gpx, the marks as waypoints");
+    command.add_flag("--map", choices.map,
+                     "make Wayfolk.html, a map page of the track (one line per trip, the marks, the figures) to open "
+                     "in a browser");
+    addSplittingOptions(command, choices);
+}
+
+void addSplittingOptions(CLI::App &command, ExportChoices &choices)
+{
     command
         .add_option("--trips", choices.trips,
                     "in KML and GPX, start a new track after a gap longer than GAP: 90s, 30m, 2h, 1d (a bare "
@@ -176,6 +210,8 @@ ExportResult exportReadout(RunContext &context, const client::ReadoutFiles &file
                            const std::string &afterwards, const std::string &whatIsKept)
 {
     ExportResult result;
+    // Trips, figures and the map page split days in the same zone as GPSBabel.
+    if (choices.days && !choices.timeZone.empty()) setTimeZoneOfStartedPrograms(choices.timeZone);
     client::ConversionOutcome outcome;
     context.runWork([&] { outcome = client::convertTrackText(files, choices.perMark); }, [] {}, afterwards);
     if (!outcome.ok()) {
@@ -214,8 +250,10 @@ ExportResult exportReadout(RunContext &context, const client::ReadoutFiles &file
                     humanSizeOf(total).c_str());
     }
     for (const auto &path : made) showFile(path);
+    if (choices.map && !writeMap(context, files, choices)) allMade = false;
     if (result.records == 0 && exportsWanted)
         std::printf("The log holds no records: no KML, PLT or GPX file was made.\n");
+    if (result.records > 0) showStatistics(context, files.trackText, choices.splitting());
     result.exitCode = allMade ? kExitOk : kExitFailed;
     return result;
 }

@@ -14,14 +14,20 @@ namespace trk7700::cli {
 
 struct ExportChoices : client::ExportOptions {
     std::string trips;          // --trips GAP: a new track after a gap longer than GAP
+    bool map = false;           // --map: the map page Wayfolk.html
     bool days = false;          // --days: a new track at each local midnight
     std::string timeZone;       // --tz ZONE for --days; the system's zone when empty
     const char *verb = "Read";  // "Read 4713 records ... into DIR"
     client::TrackSplitting splitting() const;
 };
 
-// --date, --per-mark, --kml, --plt, --gpx, --trips, --days, --tz.
+// --date, --per-mark, --kml, --plt, --gpx, --map, --trips, --days, --tz.
 void addExportOptions(CLI::App &command, ExportChoices &choices);
+// --trips, --days, --tz alone.
+void addSplittingOptions(CLI::App &command, ExportChoices &choices);
+
+// The table of trips of the track text, after the files.
+void showStatistics(RunContext &context, const std::string &trackText, const client::TrackSplitting &splitting);
 
 // Everything a run may leave in the folder while it works: removed again when
 // a signal ends the run. Earlier readouts' files are not among them.
