@@ -246,7 +246,7 @@ bool writeMapPage(const std::string &trackTextPath, const TrackSplitting &splitt
         std::filesystem::is_regular_file(leaflet + "/leaflet.min.js", ec) ? leaflet + "/leaflet.min.js"
                                                                           : leaflet + "/leaflet.js";
     if (!readWhole(scriptPath, script, error) || !readWhole(leaflet + "/leaflet.css", style, error)) {
-        error = "Leaflet cannot be read: " + error;
+        error = "Leaflet (the Debian package 'libjs-leaflet') cannot be read: " + error;
         return false;
     }
     const std::string title = std::filesystem::path(path).stem().string();
