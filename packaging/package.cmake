@@ -43,7 +43,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # GPSBabel makes the KML, PLT and GPX files; the programs start it by name.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "gpsbabel")
+# The map page inlines Leaflet, read from /usr/share/javascript/leaflet.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "gpsbabel, libjs-leaflet")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

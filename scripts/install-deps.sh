@@ -13,6 +13,9 @@ packages=(
   libcli11-dev
   dpkg-dev lintian
   clang-format  # the house style (scripts/format.sh)
+  libgeographiclib-dev  # trip distances on the WGS84 ellipsoid
+  libjs-leaflet  # the map page inlines Leaflet
+  chromium  # the map page's tests open it headless
 )
 
 missing=()

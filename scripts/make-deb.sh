@@ -2,7 +2,8 @@
 # Makes the Debian package trk7700_<version>_<arch>.deb in build-deb/: the
 # library, Wayfolk-Tool, trk7700, trk7700-sim, the voice prompts, the desktop
 # entry and icon, AppStream data, man pages and bash completion. Its
-# dependencies are computed from the binaries (dpkg-shlibdeps) plus gpsbabel.
+# dependencies are computed from the binaries (dpkg-shlibdeps) plus gpsbabel
+# and libjs-leaflet.
 #   scripts/make-deb.sh            build and package
 #   scripts/make-deb.sh --check    also run lintian and show the contents
 set -euo pipefail
@@ -39,7 +40,7 @@ if [ "${1:-}" = "--check" ]; then
     grep -qx "\./$f" <<<"$contents" || { echo "missing from the package: /$f"; missing=1; }
   done
   depends=$(dpkg-deb --field "$deb" Depends)
-  for d in gpsbabel libqt6widgets6 libc6; do
+  for d in gpsbabel libjs-leaflet libqt6widgets6 libc6; do
     grep -q "$d" <<<"$depends" || { echo "missing dependency: $d"; missing=1; }
   done
   [ $missing -eq 0 ] || exit 1

@@ -78,7 +78,10 @@ std::string statisticsHtml(const TrackStatistics &statistics)
                 html += "<th>" + cell + "</th>";
             else if (c == 0 && !total)
                 html += "<td><span class=\"swatch\" style=\"background:" +
-                        std::string(kTripColours[(r - 1) % std::size(kTripColours)]) + "\"></span>" + cell + "</td>";
+                        std::string(kTripColours[(r - 1) % std::size(kTripColours)]) + "\"></span><a href=\"#trip=" +
+                        cell + "\">" + cell + "</a></td>";
+            else if (c == 0)
+                html += "<td><a href=\"#\">" + cell + "</a></td>";
             else
                 html += "<td>" + cell + "</td>";
         }
@@ -97,6 +100,7 @@ html, body { margin: 0; height: 100%; font: 13px/1.35 sans-serif; }
 #statistics th, #statistics td { padding: 1px 7px; text-align: right; white-space: nowrap; }
 #statistics th:nth-child(-n+3), #statistics td:nth-child(-n+3) { text-align: left; }
 #statistics tr.total td { border-top: 1px solid #888; font-weight: bold; }
+#statistics a { color: inherit; }
 .swatch { display: inline-block; width: 10px; height: 10px; margin-right: 5px; border-radius: 2px; }
 .trk-mark { background: #ffd92f; border: 2px solid #333; border-radius: 50%; text-align: center;
   font: bold 11px/18px sans-serif; color: #111; box-sizing: border-box; }
@@ -122,6 +126,7 @@ if (navigator.onLine) {
     attribution: '&copy; <a href="https://www.openstreetmap.org/copyright">OpenStreetMap</a> contributors' }).addTo(map);
 }
 let bounds = null;
+const tripBounds = [];
 trips.forEach(function (trip, i) {
   const points = decode(trip.line);
   const layer = points.length > 1
@@ -129,7 +134,8 @@ trips.forEach(function (trip, i) {
     : L.circleMarker(points[0], { color: trip.colour, radius: 4, className: 'trk-trip' });
   layer.bindTooltip('Trip ' + (i + 1) + ': ' + trip.label).addTo(map);
   const b = L.latLngBounds(points);
-  bounds = bounds ? bounds.extend(b) : b;
+  tripBounds.push(b);
+  bounds = bounds ? bounds.extend(b) : L.latLngBounds(b.getSouthWest(), b.getNorthEast());
 });
 marks.forEach(function (m) {
   const text = 'Mark ' + m.number + ', ' + m.time;
@@ -137,7 +143,16 @@ marks.forEach(function (m) {
     iconSize: [22, 22] }) }).bindPopup(text).addTo(map);
   bounds = bounds ? bounds.extend([m.lat, m.lon]) : L.latLngBounds([[m.lat, m.lon]]);
 });
-if (bounds) map.fitBounds(bounds, { padding: [24, 24], maxZoom: 17 }); else map.setView([0, 0], 2);
+// The whole track, or one trip (#trip=N, the links of the table), clear of the table.
+function show() {
+  const wanted = /^#trip=(\d+)$/.exec(location.hash);
+  const b = wanted && tripBounds[wanted[1] - 1] ? tripBounds[wanted[1] - 1] : bounds;
+  if (!b) { map.setView([0, 0], 2); return; }
+  const table = document.getElementById('figures');
+  map.fitBounds(b, { paddingTopLeft: [24, 24], paddingBottomRight: [24, table.offsetHeight + 32], maxZoom: 17 });
+}
+window.addEventListener('hashchange', show);
+show();
 document.body.setAttribute('data-drawn', trips.length);
 )";
 
