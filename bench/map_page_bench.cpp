@@ -60,8 +60,7 @@ int main()
 
     client::TrackStatistics statistics;
     std::string error;
-    const double figures =
-        secondsOf([&] { client::readoutStatistics(files.trackText, splitting, statistics, error); });
+    const double figures = secondsOf([&] { client::readoutStatistics(files.trackText, splitting, statistics, error); });
     std::string page;
     const double writing = secondsOf([&] { page = client::writeReadoutMapPage(files, splitting, error); });
     if (page.empty()) {
@@ -89,9 +88,8 @@ int main()
         const double empty = secondsOf([&] { open("about:blank"); });
         int status = 0;
         const double drawing = secondsOf([&] { status = open("file://" + page); });
-        const bool drawn = status == 0 &&
-                           readAll(dom).find("data-drawn=\"" + std::to_string(statistics.trips.size()) + "\"") !=
-                               std::string::npos;
+        const bool drawn = status == 0 && readAll(dom).find("data-drawn=\"" + std::to_string(statistics.trips.size()) +
+                                                            "\"") != std::string::npos;
         std::printf("  %-44s %8.2f s\n", "Chromium opened an empty page", empty);
         std::printf("  %-44s %8.2f s%s\n", "Chromium opened the page and drew every trip", drawing,
                     drawn ? "" : "  (NOT drawn)");

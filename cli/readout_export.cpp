@@ -250,9 +250,11 @@ ExportResult exportReadout(RunContext &context, const client::ReadoutFiles &file
                     humanSizeOf(total).c_str());
     }
     for (const auto &path : made) showFile(path);
-    if (choices.map && !writeMap(context, files, choices)) allMade = false;
+    // An empty log draws nothing: an earlier page stays.
+    if (choices.map && result.records > 0 && !writeMap(context, files, choices)) allMade = false;
     if (result.records == 0 && exportsWanted)
         std::printf("The log holds no records: no KML, PLT or GPX file was made.\n");
+    if (result.records == 0 && choices.map) std::printf("The log holds no records: no map page was made.\n");
     if (result.records > 0) showStatistics(context, files.trackText, choices.splitting());
     result.exitCode = allMade ? kExitOk : kExitFailed;
     return result;

@@ -36,8 +36,7 @@ TEST(CliStats, JsonForScriptsAndATableForPeople)
     const auto table = runCommand(dir.path(), {"stats", text});
     ASSERT_EQ(table.exitCode, 0) << table.err;
     EXPECT_NE(table.out.find("5 records in 1 trip "), std::string::npos) << table.out;
-    EXPECT_NE(table.out.find("  Total  2026-11-20 08:00:00  2026-11-20 09:03:01       5  11.13 km"),
-              std::string::npos)
+    EXPECT_NE(table.out.find("  Total  2026-11-20 08:00:00  2026-11-20 09:03:01       5  11.13 km"), std::string::npos)
         << table.out;
 }
 
@@ -74,12 +73,19 @@ TEST(CliStats, WhatIsNoTrackIsNamed)
         EXPECT_EQ(run.exitCode, c.exitCode) << c.what << "\n" << run.err;
         EXPECT_NE(run.err.find(c.told), std::string::npos) << c.what << "\n" << run.err;
     }
-    // An empty track: no trips, said as such.
+    // An empty track: no trips, said as such; converted, it leaves an earlier map page alone.
     writeFile(dir / "Wayfolk.txt", std::string(log::kGgaHeaderLine) + log::kRmcHeaderLine);
     const auto empty = runCommand(dir.path(), {"stats", (dir / "Wayfolk.txt").string(), "--json"});
     EXPECT_EQ(empty.exitCode, 0) << empty.err;
     EXPECT_EQ(empty.out, "{\"trips\": [], \"total\": {\"trips\": 0, \"points\": 0, \"distance_m\": 0.0, "
                          "\"duration_s\": 0}}\n");
+    std::filesystem::create_directory(dir / "maps");
+    writeFile(dir / "maps" / "Wayfolk.html", "the earlier page");
+    const auto converted =
+        runCommand(dir.path(), {"convert", (dir / "Wayfolk.txt").string(), (dir / "maps").string(), "--map"});
+    EXPECT_EQ(converted.exitCode, 0) << converted.err;
+    EXPECT_NE(converted.out.find("no map page was made"), std::string::npos) << converted.out;
+    EXPECT_EQ(readFile(dir / "maps" / "Wayfolk.html"), "the earlier page");
 }
 
 }  // namespace

@@ -90,13 +90,15 @@ struct StatisticsCase {
 
 // Along the equator a minute of longitude per minute of time: 1855 m.
 const std::vector<CraftedRecord> kEquatorRide = {
-    {0, 0.0 / 60, 20, 8, 0, 0, 0},      {0, 1.0 / 60, 20, 8, 1, 0, 60, 5}, {0, 2.0 / 60, 20, 8, 2, 0, 60, 5},
-    {0, 3.0 / 60, 20, 8, 3, 0, 0},      {0, 4.0 / 60, 20, 8, 4, 0, 0, 7},
+    {0, 0.0 / 60, 20, 8, 0, 0, 0}, {0, 1.0 / 60, 20, 8, 1, 0, 60, 5}, {0, 2.0 / 60, 20, 8, 2, 0, 60, 5},
+    {0, 3.0 / 60, 20, 8, 3, 0, 0}, {0, 4.0 / 60, 20, 8, 4, 0, 0, 7},
 };
 // Four records around midnight UTC, five minutes apart but for a ten-minute gap.
 const std::vector<CraftedRecord> kOverMidnight = {
-    {48.1, 11.5, 20, 23, 50, 0, 12}, {48.1, 11.5 + 1.0 / 60, 20, 23, 55, 0, 12},
-    {48.1, 11.5 + 2.0 / 60, 21, 0, 5, 0, 12}, {48.1, 11.5 + 3.0 / 60, 21, 0, 10, 0, 12},
+    {48.1, 11.5, 20, 23, 50, 0, 12},
+    {48.1, 11.5 + 1.0 / 60, 20, 23, 55, 0, 12},
+    {48.1, 11.5 + 2.0 / 60, 21, 0, 5, 0, 12},
+    {48.1, 11.5 + 3.0 / 60, 21, 0, 10, 0, 12},
 };
 const double kMidnightMinute = client::distanceMetres(48.1, 11.5, 48.1, 11.5 + 1.0 / 60);
 
@@ -110,22 +112,40 @@ TEST(TrackStatistics, FiguresOfCraftedTracks)
          {},
          "UTC",
          {{"2026-11-20T08:00:00Z", "2026-11-20T08:04:00Z", 5, 4 * kEquatorMinute, 240, 120, 60 * 1.852, 2}}},
-        {"a log without speed: no moving time, no speed", standing, {}, "UTC",
+        {"a log without speed: no moving time, no speed",
+         standing,
+         {},
+         "UTC",
          {{"2026-11-20T08:00:00Z", "2026-11-20T08:04:00Z", 5, 4 * kEquatorMinute, 240, 0, 0, 2}}},
-        {"a gap of exactly GAP stays in the trip, a longer one starts a new one", kEquatorRide, {59, false}, "UTC",
+        {"a gap of exactly GAP stays in the trip, a longer one starts a new one",
+         kEquatorRide,
+         {59, false},
+         "UTC",
          {{"2026-11-20T08:00:00Z", "2026-11-20T08:00:00Z", 1, 0, 0, 0, 0, 0},
           {"2026-11-20T08:01:00Z", "2026-11-20T08:01:00Z", 1, 0, 0, 0, 60 * 1.852, 1},
           {"2026-11-20T08:02:00Z", "2026-11-20T08:02:00Z", 1, 0, 0, 0, 60 * 1.852, 0},
           {"2026-11-20T08:03:00Z", "2026-11-20T08:03:00Z", 1, 0, 0, 0, 0, 0},
           {"2026-11-20T08:04:00Z", "2026-11-20T08:04:00Z", 1, 0, 0, 0, 0, 1}}},
-        {"a trip over midnight, whole without splitting", kOverMidnight, {}, "UTC",
+        {"a trip over midnight, whole without splitting",
+         kOverMidnight,
+         {},
+         "UTC",
          {{"2026-11-20T23:50:00Z", "2026-11-21T00:10:00Z", 4, 3 * kMidnightMinute, 1200, 1200, 12 * 1.852, 0}}},
-        {"a trip over midnight, split at midnight UTC", kOverMidnight, {0, true}, "UTC",
+        {"a trip over midnight, split at midnight UTC",
+         kOverMidnight,
+         {0, true},
+         "UTC",
          {{"2026-11-20T23:50:00Z", "2026-11-20T23:55:00Z", 2, kMidnightMinute, 300, 300, 12 * 1.852, 0},
           {"2026-11-21T00:05:00Z", "2026-11-21T00:10:00Z", 2, kMidnightMinute, 300, 300, 12 * 1.852, 0}}},
-        {"a trip over midnight UTC is one day in New York", kOverMidnight, {0, true}, "America/New_York",
+        {"a trip over midnight UTC is one day in New York",
+         kOverMidnight,
+         {0, true},
+         "America/New_York",
          {{"2026-11-20T23:50:00Z", "2026-11-21T00:10:00Z", 4, 3 * kMidnightMinute, 1200, 1200, 12 * 1.852, 0}}},
-        {"days and gaps together split at both", kOverMidnight, {360, true}, "Asia/Kolkata",
+        {"days and gaps together split at both",
+         kOverMidnight,
+         {360, true},
+         "Asia/Kolkata",
          {{"2026-11-20T23:50:00Z", "2026-11-20T23:55:00Z", 2, kMidnightMinute, 300, 300, 12 * 1.852, 0},
           {"2026-11-21T00:05:00Z", "2026-11-21T00:10:00Z", 2, kMidnightMinute, 300, 300, 12 * 1.852, 0}}},
     };
@@ -189,12 +209,12 @@ TEST(TrackStatistics, TripsAreTheTracksGpsBabelMakes)
 {
     std::vector<CraftedRecord> walk;
     // Gaps of 30 minutes exactly, 30 minutes and a second, and a night between two days.
-    const int times[][4] = {{20, 8, 0, 0},  {20, 8, 0, 10}, {20, 8, 30, 10}, {20, 8, 30, 11}, {20, 9, 0, 12},
-                            {20, 23, 59, 50}, {21, 0, 0, 5}, {21, 0, 30, 0},  {21, 1, 0, 1},   {22, 4, 0, 0},
-                            {22, 4, 0, 1}};
+    const int times[][4] = {{20, 8, 0, 0},  {20, 8, 0, 10},   {20, 8, 30, 10}, {20, 8, 30, 11},
+                            {20, 9, 0, 12}, {20, 23, 59, 50}, {21, 0, 0, 5},   {21, 0, 30, 0},
+                            {21, 1, 0, 1},  {22, 4, 0, 0},    {22, 4, 0, 1}};
     for (size_t i = 0; i < std::size(times); ++i)
-        walk.push_back({48.1 + static_cast<double>(i) / 600, 11.5, times[i][0], times[i][1], times[i][2],
-                        times[i][3], 3});
+        walk.push_back(
+            {48.1 + static_cast<double>(i) / 600, 11.5, times[i][0], times[i][1], times[i][2], times[i][3], 3});
     struct Case {
         const char *what;
         client::TrackSplitting splitting;
@@ -293,12 +313,13 @@ TEST(TrackStatistics, JsonAndTableShowTheFigures)
               "\"total\": {\"trips\": 2, \"points\": 202, \"distance_m\": 1234.5, \"duration_s\": 1055}}");
     EXPECT_EQ(client::statisticsJson({}), "{\"trips\": [], \"total\": {\"trips\": 0, \"points\": 0, "
                                           "\"distance_m\": 0.0, \"duration_s\": 0}}");
-    EXPECT_EQ(client::statisticsTable(statistics),
-              "  Trip   Start (UTC)          End (UTC)            Points  Distance  Duration   Moving  Top speed  "
-              "Marks\n"
-              "  1      2026-11-20 08:00:00  2026-11-20 08:16:35     200   1.23 km   0:16:35  0:16:30  37.0 km/h      1\n"
-              "  2      2026-11-20 10:16:35  2026-11-20 10:17:35       2   0.00 km   0:01:00  0:00:00          -      0\n"
-              "  Total  2026-11-20 08:00:00  2026-11-20 10:17:35     202   1.23 km   0:17:35  0:16:30  37.0 km/h      1\n");
+    EXPECT_EQ(
+        client::statisticsTable(statistics),
+        "  Trip   Start (UTC)          End (UTC)            Points  Distance  Duration   Moving  Top speed  "
+        "Marks\n"
+        "  1      2026-11-20 08:00:00  2026-11-20 08:16:35     200   1.23 km   0:16:35  0:16:30  37.0 km/h      1\n"
+        "  2      2026-11-20 10:16:35  2026-11-20 10:17:35       2   0.00 km   0:01:00  0:00:00          -      0\n"
+        "  Total  2026-11-20 08:00:00  2026-11-20 10:17:35     202   1.23 km   0:17:35  0:16:30  37.0 km/h      1\n");
     EXPECT_EQ(client::statisticsSummary(statistics), "2 Fahrten, 202 Punkte, 1,2 km");
 }
 

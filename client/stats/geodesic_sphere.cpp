@@ -33,7 +33,7 @@ double sphericalDistanceMetres(double latitude1, double longitude1, double latit
     const double s = std::sin(middle);
     const double w = std::sqrt(1 - kEccentricity2 * s * s);
     const double meridian = kEquatorRadius * (1 - kEccentricity2) / (w * w * w);  // north-south
-    const double normal = kEquatorRadius / w;                                      // east-west
+    const double normal = kEquatorRadius / w;                                     // east-west
     const double north = dPhi * meridian;
     const double east = dLambda * normal * std::cos(middle);
     const double along = north * north + east * east;

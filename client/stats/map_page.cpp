@@ -15,8 +15,8 @@ namespace trk7700::client {
 namespace {
 
 // Colours that stay apart from each other and from the tiles.
-const char *const kTripColours[] = {"#d7301f", "#2171b5", "#238b45", "#6a51a3", "#e6550d", "#c51b8a", "#0b8c8c",
-                                    "#7f2704"};
+const char *const kTripColours[] = {"#d7301f", "#2171b5", "#238b45", "#6a51a3",
+                                    "#e6550d", "#c51b8a", "#0b8c8c", "#7f2704"};
 
 std::string escapeHtml(const std::string &text)
 {
@@ -78,8 +78,8 @@ std::string statisticsHtml(const TrackStatistics &statistics)
                 html += "<th>" + cell + "</th>";
             else if (c == 0 && !total)
                 html += "<td><span class=\"swatch\" style=\"background:" +
-                        std::string(kTripColours[(r - 1) % std::size(kTripColours)]) + "\"></span><a href=\"#trip=" +
-                        cell + "\">" + cell + "</a></td>";
+                        std::string(kTripColours[(r - 1) % std::size(kTripColours)]) +
+                        "\"></span><a href=\"#trip=" + cell + "\">" + cell + "</a></td>";
             else if (c == 0)
                 html += "<td><a href=\"#\">" + cell + "</a></td>";
             else
@@ -257,9 +257,9 @@ bool writeMapPage(const std::string &trackTextPath, const TrackSplitting &splitt
     }
     std::string script, style;
     std::error_code ec;
-    const std::string scriptPath =
-        std::filesystem::is_regular_file(leaflet + "/leaflet.min.js", ec) ? leaflet + "/leaflet.min.js"
-                                                                          : leaflet + "/leaflet.js";
+    const std::string scriptPath = std::filesystem::is_regular_file(leaflet + "/leaflet.min.js", ec)
+                                       ? leaflet + "/leaflet.min.js"
+                                       : leaflet + "/leaflet.js";
     if (!readWhole(scriptPath, script, error) || !readWhole(leaflet + "/leaflet.css", style, error)) {
         error = "Leaflet (the Debian package 'libjs-leaflet') cannot be read: " + error;
         return false;

@@ -152,7 +152,8 @@ std::vector<size_t> tripStarts(const std::vector<TrackRecord> &records, const Tr
             split = day.tm_year != previousDay.tm_year || day.tm_yday != previousDay.tm_yday;
             previousDay = day;
         }
-        if (splitting.tripGapSeconds > 0 && records[i].utcSeconds - records[i - 1].utcSeconds > splitting.tripGapSeconds)
+        if (splitting.tripGapSeconds > 0 &&
+            records[i].utcSeconds - records[i - 1].utcSeconds > splitting.tripGapSeconds)
             split = true;
         if (split) starts.push_back(i);
     }
@@ -218,8 +219,8 @@ std::string isoUtc(int64_t utcSeconds)
 {
     const std::tm utc = utcCalendarTime(static_cast<std::time_t>(utcSeconds));
     char text[40];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", utc.tm_year + 1900, utc.tm_mon + 1,
-                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
+                  utc.tm_hour, utc.tm_min, utc.tm_sec);
     return text;
 }
 
@@ -259,7 +260,8 @@ std::vector<std::vector<std::string>> statisticsCells(const TrackStatistics &sta
                                         t.maxSpeedKmh ? format("%.1f km/h", *t.maxSpeedKmh) : "-",
                                         std::to_string(t.marks)};
     };
-    for (size_t i = 0; i < statistics.trips.size(); ++i) rows.push_back(row(std::to_string(i + 1), statistics.trips[i]));
+    for (size_t i = 0; i < statistics.trips.size(); ++i)
+        rows.push_back(row(std::to_string(i + 1), statistics.trips[i]));
     if (!statistics.trips.empty()) rows.push_back(row("Total", statistics.total));
     return rows;
 }

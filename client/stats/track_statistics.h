@@ -16,8 +16,8 @@ namespace trk7700::client {
 // One record of the track text, from its RMC line.
 struct TrackRecord {
     int64_t utcSeconds = 0;
-    double latitude = 0;   // degrees, south negative
-    double longitude = 0;  // degrees, west negative
+    double latitude = 0;               // degrees, south negative
+    double longitude = 0;              // degrees, west negative
     std::optional<double> speedKnots;  // what the logger recorded; none when the field is empty
     std::string mark;                  // the mark column's text: "---" unmarked, "--5", "-42"
 };

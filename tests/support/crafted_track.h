@@ -15,7 +15,7 @@
 namespace trk7700::testing {
 
 struct CraftedRecord {
-    double latitude, longitude;  // degrees, south and west negative
+    double latitude, longitude;     // degrees, south and west negative
     int day, hour, minute, second;  // in November 2026, UTC
     int speedKnots = 0;
     int mark = 0xFF;  // 0xFF: unmarked

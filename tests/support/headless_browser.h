@@ -20,14 +20,13 @@ inline std::string renderedDom(const std::filesystem::path &page, int virtualMil
 {
     TempDir profile;
     const auto dom = profile / "dom.html";
-    const std::string command = std::string("timeout 120 ") + kChromium +
-                                " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
-                                " --disable-background-networking --disable-component-update --disable-sync"
-                                " '--host-resolver-rules=MAP * ~NOTFOUND' --user-data-dir='" +
-                                (profile / "profile").string() +
-                                "' --virtual-time-budget=" + std::to_string(virtualMilliseconds) +
-                                " --dump-dom 'file://" + std::filesystem::absolute(page).string() + "' > '" +
-                                dom.string() + "' 2>/dev/null";
+    const std::string command =
+        std::string("timeout 120 ") + kChromium +
+        " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
+        " --disable-background-networking --disable-component-update --disable-sync"
+        " '--host-resolver-rules=MAP * ~NOTFOUND' --user-data-dir='" +
+        (profile / "profile").string() + "' --virtual-time-budget=" + std::to_string(virtualMilliseconds) +
+        " --dump-dom 'file://" + std::filesystem::absolute(page).string() + "' > '" + dom.string() + "' 2>/dev/null";
     if (std::system(command.c_str()) != 0) return {};
     return readFile(dom);
 }
