@@ -4,7 +4,8 @@
 
 namespace wayfolk {
 
-// The options file, read and written in the current directory.
+// The options file's name. The build tree's tool reads and writes it in the
+// current directory; an installed one keeps it in ~/.config/trk7700/.
 inline constexpr char kOptionsFileName[] = "wayfolk-tool.ini";
 // The firmware image the library looks for in the firmware folder.
 inline constexpr char kFirmwareImageName[] = "TRK7700_Encode.Bin";
@@ -17,5 +18,10 @@ QString firmwareFolder();
 // '/': wav/ beside the executable (build tree), else under the installed data
 // directory.
 QString voicePromptFolder();
+// The options file to read at the start: the one the tool writes, or, for an
+// installed tool that has written none yet, one left in the start folder.
+QString optionsFileToRead();
+// The options file to write at the end; its folder is made when missing.
+QString optionsFileToWrite();
 
 }  // namespace wayfolk

@@ -163,7 +163,7 @@ void Form1::Form_Load()
 
 void Form1::restoreOptions()
 {
-    const StoredOptions stored = readOptionsFile(QString::fromLatin1(kOptionsFileName));
+    const StoredOptions stored = readOptionsFile(optionsFileToRead());
     QCheckBox *const boxes[kStoredCheckBoxes] = {Check2, Check3, Check4, Check7, Check8};
     for (int i = 0; i < kStoredCheckBoxes; ++i) {
         if (!stored.checkBoxes[i]) continue;
@@ -178,9 +178,9 @@ void Form1::storeOptions()
 {
     const std::array<Qt::CheckState, kStoredCheckBoxes> states = {
         Check2->checkState(), Check3->checkState(), Check4->checkState(), Check7->checkState(), Check8->checkState()};
-    if (!writeOptionsFile(QString::fromLatin1(kOptionsFileName), states, Text1->text()))
-        message(QStringLiteral("Die Optionen können nicht in %1 gespeichert werden.")
-                    .arg(QString::fromLatin1(kOptionsFileName)));
+    const QString optionsFile = optionsFileToWrite();
+    if (!writeOptionsFile(optionsFile, states, Text1->text()))
+        message(QStringLiteral("Die Optionen können nicht in %1 gespeichert werden.").arg(optionsFile));
 }
 
 // Closing waits for a running command, then leaves dump mode, stores the

@@ -32,4 +32,21 @@ std::string voicePromptFolder(const std::string &dataDirectory)
     return dataDirectory + "/wav/";
 }
 
+OptionsFilePlaces optionsFilePlaces(const std::string &fileName, const std::string &executableFolder,
+                                    const std::string &configFolder)
+{
+    std::error_code ec;
+    // A CMake build tree holds its cache above bin/; no install does.
+    const bool installed = !executableFolder.empty() && !configFolder.empty() &&
+                           !std::filesystem::exists(executableFolder + "/../CMakeCache.txt", ec);
+    if (!installed) return {fileName, fileName};
+    const std::string stored = (std::filesystem::path(configFolder) / fileName).make_preferred().string();
+    // Whatever lies under the new name counts as there: the reader refuses a
+    // link or a FIFO itself, and an earlier file must not win over it.
+    const bool storedThere =
+        std::filesystem::symlink_status(stored, ec).type() != std::filesystem::file_type::not_found;
+    const bool earlierThere = std::filesystem::is_regular_file(fileName, ec);
+    return {!storedThere && earlierThere ? fileName : stored, stored};
+}
+
 }  // namespace trk7700::client

@@ -20,4 +20,17 @@ std::vector<std::string> libraryCandidates(const std::string &fileName);
 // executable, else ../share/wayfolk-tool/wav/ from it, else <dataDirectory>/wav/.
 std::string voicePromptFolder(const std::string &dataDirectory);
 
+// Where the desktop tool reads and writes its options file `fileName`. An
+// installed tool (anywhere but a build tree, which has CMakeCache.txt above
+// the executable's folder) keeps it in `configFolder`; until it has written
+// one there, it reads the file an earlier version left in the start folder, so
+// an update loses no options. In the build tree both are `fileName` in the
+// start folder.
+struct OptionsFilePlaces {
+    std::string read;
+    std::string write;
+};
+OptionsFilePlaces optionsFilePlaces(const std::string &fileName, const std::string &executableFolder,
+                                    const std::string &configFolder);
+
 }  // namespace trk7700::client

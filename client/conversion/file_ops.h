@@ -60,4 +60,8 @@ std::tm utcCalendarTime(std::time_t when);
 // (~/.local/share/trk7700) on POSIX, %LOCALAPPDATA%\trk7700 on Windows.
 std::string userDataFolder();
 
+// Where the tools keep their settings: $XDG_CONFIG_HOME/trk7700
+// (~/.config/trk7700) on POSIX, %APPDATA%\trk7700 on Windows.
+std::string userConfigFolder();
+
 }  // namespace trk7700::client

@@ -112,4 +112,12 @@ std::string userDataFolder()
     return std::string(home != nullptr ? home : ".") + "/.local/share/trk7700";
 }
 
+std::string userConfigFolder()
+{
+    const char *config = std::getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && config[0] == '/') return std::string(config) + "/trk7700";
+    const char *home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : ".") + "/.config/trk7700";
+}
+
 }  // namespace trk7700::client

@@ -181,4 +181,12 @@ std::string userDataFolder()
     return std::string(profile != nullptr ? profile : ".") + "\\AppData\\Local\\trk7700";
 }
 
+std::string userConfigFolder()
+{
+    const char *roaming = std::getenv("APPDATA");
+    if (roaming != nullptr && roaming[0] != '\0') return std::string(roaming) + "\\trk7700";
+    const char *profile = std::getenv("USERPROFILE");
+    return std::string(profile != nullptr ? profile : ".") + "\\AppData\\Roaming\\trk7700";
+}
+
 }  // namespace trk7700::client
