@@ -59,3 +59,25 @@ convert -size 32x32 xc:none \
   -fill '#ffffff' -draw 'circle 16,16 16,12' \
   -fill '#4aa8ff' -draw 'circle 25,7 25,5' \
   -strip -colors 16 PNG8:icon.png
+
+# The same icon large, for menus and software centres: a scalable drawing
+# (256 units square) and pictures of it at 48, 128 and 256 pixels, drawn at
+# 1024 and scaled down so that the edges are smooth.
+cat >icon.svg <<'SVG'
+<?xml version="1.0" encoding="UTF-8"?>
+<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 256 256">
+  <rect x="8" y="8" width="240" height="240" rx="56" ry="56" fill="#30353c"/>
+  <circle cx="128" cy="128" r="80" fill="#e8742c"/>
+  <circle cx="128" cy="128" r="32" fill="#ffffff"/>
+  <circle cx="200" cy="56" r="16" fill="#4aa8ff"/>
+</svg>
+SVG
+convert -size 1024x1024 xc:none \
+  -fill '#30353c' -draw 'roundrectangle 32,32 991,991 224,224' \
+  -fill '#e8742c' -draw 'circle 512,512 512,192' \
+  -fill '#ffffff' -draw 'circle 512,512 512,384' \
+  -fill '#4aa8ff' -draw 'circle 800,224 800,160' \
+  "$work/icon-1024.png"
+for size in 48 128 256; do
+  convert "$work/icon-1024.png" -filter Lanczos -resize ${size}x$size -strip "icon-$size.png"
+done

@@ -22,7 +22,13 @@ install(FILES ${compressed}/trk7700.1.gz ${compressed}/trk7700-sim.1.gz ${compre
 install(FILES ${compressed}/changelog.gz ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION ${TRK_PACKAGE_DOC_DIR})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/trk7700.bash-completion
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME trk7700)
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/wayfolk-tool.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The AppStream data, its releases taken from the changelog.
+include(${CMAKE_CURRENT_LIST_DIR}/metainfo_releases.cmake)
+trk_metainfo_releases(${CMAKE_CURRENT_LIST_DIR}/changelog TRK_METAINFO_RELEASES)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/changelog)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/org.wayfolk.WayfolkTool.metainfo.xml.in
+  ${compressed}/org.wayfolk.WayfolkTool.metainfo.xml @ONLY)
+install(FILES ${compressed}/org.wayfolk.WayfolkTool.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME trk7700)

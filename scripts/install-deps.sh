@@ -12,6 +12,8 @@ packages=(
   libz-mingw-w64-dev  # zlib for trk7700.exe (scripts/build-windows.sh)
   libcli11-dev
   dpkg-dev lintian
+  appstream desktop-file-utils  # the package's checks (scripts/make-deb.sh --check)
+  nsis zip  # the Windows installer and zip (scripts/make-windows-installer.sh)
   clang-format  # the house style (scripts/format.sh)
   libgeographiclib-dev  # trip distances on the WGS84 ellipsoid
   libjs-leaflet  # the map page inlines Leaflet
