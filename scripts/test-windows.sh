@@ -5,7 +5,9 @@
 # logger (build/bin/trk7700-sim, from the plain Linux build) on a
 # pseudo-terminal, makes a private Wine prefix whose COM3 is that
 # pseudo-terminal, and runs the Windows test programs and the command line
-# (tests/windows/cli_under_wine.sh) in it. The downloaded text is compared
+# (tests/windows/cli_under_wine.sh) in it. Then it makes the installer
+# (scripts/make-windows-installer.sh) and installs and uninstalls it silently
+# in a fresh prefix (tests/windows/installer_under_wine.sh). The downloaded text is compared
 # with the text the Linux library makes from the same simulated log. Wine maps the machine's built-in UARTs (/dev/ttyS*, one may
 # be the console) to COM ports by itself: Wine runs in a private mount
 # namespace where each of them is /dev/null, so no test reaches a real port.
@@ -182,6 +184,38 @@ for bits in "${bits_list[@]}"; do
   set -e
   echo "wine $bits-bit: $(( $(date +%s) - started )) s"
   if [ $rc -eq 0 ]; then passed+=("wine $bits-bit"); else failed+=("wine $bits-bit"); fi
+done
+
+# --- the installer: made, installed and uninstalled silently ------------------
+for bits in "${bits_list[@]}"; do
+  if scripts/make-windows-installer.sh "$bits" >"$work/installer-$bits.log" 2>&1; then
+    passed+=("installer and zip made $bits-bit")
+  else
+    cat "$work/installer-$bits.log"; failed+=("installer and zip made $bits-bit"); continue
+  fi
+  setup=$(ls build-win$bits/trk7700-*-win$bits-setup.exe)
+  loader=$wine64
+  if [ "$bits" = 32 ]; then
+    loader=$wine32
+    # NSIS's 32-bit installer and uninstaller are 32-bit programs themselves.
+    if ! "$loader" --version >/dev/null 2>&1; then
+      echo "SKIPPED: the 32-bit installer under Wine: this kernel cannot run 32-bit programs ($loader does not start); it was made, not run."
+      skipped+=("installer $bits-bit silent install and uninstall (no 32-bit support in this kernel)")
+      continue
+    fi
+  fi
+  mkdir -p "$work/installer-home-$bits"
+  started=$(date +%s)
+  set +e
+  run_hidden env WINEPREFIX="$work/installer-prefix-$bits" HOME="$work/installer-home-$bits" WINEDEBUG=-all \
+    WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" LOADER="$loader" WINESERVER="$wineserver" \
+    SETUP="$root/$setup" STAGE="$(ls -d "$root"/build-win$bits/package/trk7700-*-win$bits)" \
+    VERSION="$(sed -n 's/^project(trk7700 VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)" \
+    tests/windows/installer_under_wine.sh
+  rc=$?
+  set -e
+  echo "installer $bits-bit under Wine: $(( $(date +%s) - started )) s"
+  if [ $rc -eq 0 ]; then passed+=("installer $bits-bit under Wine"); else failed+=("installer $bits-bit under Wine"); fi
 done
 
 echo "== Windows tests =="
