@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  xvfb xauth imagemagick xdotool
+  xvfb xauth imagemagick xdotool python3-xlib
   gpsbabel espeak-ng sox zlib1g-dev
   libz-mingw-w64-dev  # zlib for trk7700.exe (scripts/build-windows.sh)
   libcli11-dev

@@ -96,6 +96,32 @@ if [ "${1:-}" = "--check" ]; then
     { echo "Wayfolk-Tool(1) does not say where the options are kept"; missing=1; }
   [ $missing -eq 0 ] || exit 1
   echo "AppStream data, desktop entry, icons and man pages: valid and complete"
+  # The installed window, started as from the menu in a home folder that
+  # holds an earlier version's options file, takes those options over into
+  # ~/.config/trk7700/ when it is closed and leaves the earlier file alone.
+  home=$unpacked/home
+  mkdir -p "$home"
+  printf ' 1\r\n 0\r\n 1\r\n 0\r\n 1\r\n/srv/earlier target\r\n' >"$unpacked/earlier.ini"
+  cp "$unpacked/earlier.ini" "$home/wayfolk-tool.ini"
+  (cd "$home" && env -i PATH=/usr/bin:/bin HOME="$home" TRK7700_PORT_DIR="$home/no-ports" \
+    xvfb-run -a bash -c '
+      "$1" & window=$!
+      id=$(timeout 60 xdotool search --sync --name "^Wayfolk - Tool V" | head -1)
+      # Closed as a window manager closes it.
+      python3 -c "
+import sys
+from Xlib import display, X, protocol
+d = display.Display()
+w = d.create_resource_object(\"window\", int(sys.argv[1]))
+delete = d.intern_atom(\"WM_DELETE_WINDOW\")
+w.send_event(protocol.event.ClientMessage(window=w, client_type=d.intern_atom(\"WM_PROTOCOLS\"),
+                                          data=(32, [delete, X.CurrentTime, 0, 0, 0])))
+d.flush()" "$id"
+      timeout 30 tail --pid=$window -f /dev/null' close "$unpacked/usr/bin/Wayfolk-Tool") >/dev/null 2>&1 || true
+  cmp -s "$unpacked/earlier.ini" "$home/.config/trk7700/wayfolk-tool.ini" ||
+    { echo "the installed window did not take the earlier options over into ~/.config/trk7700/"; exit 1; }
+  cmp -s "$unpacked/earlier.ini" "$home/wayfolk-tool.ini" || { echo "the earlier options file was changed"; exit 1; }
+  echo "the installed window keeps its options in ~/.config/trk7700/, taken over from its start folder"
   # Errors fail; warnings and notes are shown.
   lintian --fail-on error --tag-display-limit 0 "$deb"
   # Everything it needs can be installed from Debian (a dry run: nothing changes).
