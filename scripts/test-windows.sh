@@ -187,13 +187,14 @@ for bits in "${bits_list[@]}"; do
 done
 
 # --- the installer: made, installed and uninstalled silently ------------------
+version=$(sed -n 's/^project(trk7700 VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 for bits in "${bits_list[@]}"; do
   if scripts/make-windows-installer.sh "$bits" >"$work/installer-$bits.log" 2>&1; then
     passed+=("installer and zip made $bits-bit")
   else
     cat "$work/installer-$bits.log"; failed+=("installer and zip made $bits-bit"); continue
   fi
-  setup=$(ls build-win$bits/trk7700-*-win$bits-setup.exe)
+  setup=build-win$bits/trk7700-$version-win$bits-setup.exe
   loader=$wine64
   if [ "$bits" = 32 ]; then
     loader=$wine32
@@ -209,8 +210,7 @@ for bits in "${bits_list[@]}"; do
   set +e
   run_hidden env WINEPREFIX="$work/installer-prefix-$bits" HOME="$work/installer-home-$bits" WINEDEBUG=-all \
     WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" LOADER="$loader" WINESERVER="$wineserver" \
-    SETUP="$root/$setup" STAGE="$(ls -d "$root"/build-win$bits/package/trk7700-*-win$bits)" \
-    VERSION="$(sed -n 's/^project(trk7700 VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)" \
+    SETUP="$root/$setup" STAGE="$root/build-win$bits/package/trk7700-$version-win$bits" VERSION="$version" \
     tests/windows/installer_under_wine.sh
   rc=$?
   set -e
