@@ -287,9 +287,10 @@ GeneratedLog generateLog(LogShape shape, uint64_t seed)
         const size_t oldest = (newest / kSectorSlots + 2) * kSectorSlots;
         log.gaps.push_back({newest, oldest});
         if (shape == LogShape::twoGaps) {
-            // A run of sectors the logger skipped, among the older records.
+            // A few slots the logger could not write, among the older records:
+            // a shorter run than the erased sectors at the seam of the ring.
             const size_t begin = oldest + kSectorSlots * static_cast<size_t>(layout.integer(8, 64));
-            const size_t end = begin + kSectorSlots * static_cast<size_t>(layout.integer(1, 4));
+            const size_t end = begin + static_cast<size_t>(layout.integer(1, 3));
             usedRun(oldest, begin);
             usedRun(end, kSlots);
             log.gaps.push_back({begin, end});

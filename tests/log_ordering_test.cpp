@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <memory>
 
 using namespace trk7700;
 using namespace trk7700::testing;
@@ -46,20 +48,21 @@ TEST_P(GeneratedShapeTest, OldestRecordFirstThenEmptySlots)
     const std::string out = sorted();
     ASSERT_EQ(out.size(), kImageBytes);
 
-    // The rotation starts at the first used slot after the first gap; a log
-    // without a gap stays as it is.
+    // The rotation starts at the first used slot after the erased sectors at
+    // the seam of the ring; a log without a gap stays as it is.
     const size_t start = log.gaps.empty() ? 0 : log.gaps.front().second;
     EXPECT_TRUE(out == raw.substr(start * 16) + raw.substr(0, start * 16)) << "rotated at slot " << start;
 
-    // Read up to the first empty slot, the records come in the order written;
-    // a second gap ends them early.
-    const size_t readable = log.gaps.size() > 1 ? log.gaps[1].first - log.gaps[0].second : log.writeOrder.size();
-    for (size_t k = 0; k < readable; ++k) {
-        ASSERT_EQ(slotOf(out, k), slotOf(raw, log.writeOrder[k])) << "record " << k;
+    // Read in order, skipping empty slots, every record comes in the order
+    // written, the ones beyond a few unwritten slots included.
+    size_t k = 0;
+    for (size_t slot = 0; slot < kImageRecords; ++slot) {
+        if (slotOf(out, slot).substr(0, 4) == std::string(4, '\xFF')) continue;
+        ASSERT_LT(k, log.writeOrder.size()) << "a record beyond the written ones at sorted slot " << slot;
+        ASSERT_EQ(slotOf(out, slot), slotOf(raw, log.writeOrder[k])) << "record " << k;
+        ++k;
     }
-    if (readable < kImageRecords) {
-        EXPECT_EQ(slotOf(out, readable), std::string(16, '\xFF'));
-    }
+    EXPECT_EQ(k, log.writeOrder.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, GeneratedShapeTest, ::testing::ValuesIn(sim::allLogShapes()), [](const auto &info) {
@@ -87,6 +90,64 @@ TEST_F(OrderingTest, EmptySlotZeroStartsAtTheFirstUsedSlot)
     EXPECT_EQ(slotOf(sorted(), 0), slotOf(raw, 100));
     EXPECT_EQ(slotOf(sorted(), 99), slotOf(raw, 199));
     EXPECT_EQ(slotOf(sorted(), 100), std::string(16, '\xFF'));
+}
+
+// Where the oldest record lies, for rings drawn as used (#) and empty (.)
+// slots at the start and at the end of the memory; the middle is empty.
+TEST(OldestSlotTest, FirstUsedSlotAfterTheLongestRunOfEmptySlots)
+{
+    struct Case {
+        const char *name;
+        const char *head;  // slots from 0 on
+        const char *tail;  // the last slots of the memory
+        size_t oldest;     // from the end when fromEnd
+        bool fromEnd;
+    } cases[] = {
+        {"no record at all", "", "", 0, false},
+        {"never wrapped", "####", "", 0, false},
+        {"never wrapped, a slot left out", "##.##", "", 0, false},
+        {"wrapped", "##", "###", 3, true},
+        {"wrapped, a slot left out among the newest", "##..#", "###", 3, true},
+        {"wrapped, a slot left out among the oldest", "##", "#.##", 4, true},
+        {"records only at the end", "", "###", 3, true},
+        {"slot 0 empty, records after it", "..###", "", 2, false},
+    };
+    for (const auto &c : cases) {
+        auto image = std::make_unique<log::LogImage>();
+        std::memset(image->bytes, 0xFF, sizeof image->bytes);
+        const std::string head = c.head;
+        const std::string tail = c.tail;
+        for (size_t i = 0; i < head.size(); ++i)
+            if (head[i] == '#') std::memset(image->bytes + i * 16, 0, 16);
+        for (size_t i = 0; i < tail.size(); ++i)
+            if (tail[i] == '#') std::memset(image->bytes + (kImageRecords - tail.size() + i) * 16, 0, 16);
+        const size_t expected = c.fromEnd ? kImageRecords - c.oldest : c.oldest;
+        EXPECT_EQ(log::oldestSlot(*image), expected) << c.name;
+    }
+}
+
+TEST(OldestSlotTest, FullRingAndEqualRunsStartAtTheLowestRun)
+{
+    auto image = std::make_unique<log::LogImage>();
+    std::memset(image->bytes, 0, sizeof image->bytes);
+    EXPECT_EQ(log::oldestSlot(*image), 0u);
+    // Two runs of three empty slots: the one that begins lower wins.
+    for (size_t slot : {1000u, 1001u, 1002u, 5000u, 5001u, 5002u}) std::memset(image->bytes + slot * 16, 0xFF, 16);
+    EXPECT_EQ(log::oldestSlot(*image), 1003u);
+    // A longer run wins wherever it is.
+    std::memset(image->bytes + 5003 * 16, 0xFF, 16);
+    EXPECT_EQ(log::oldestSlot(*image), 5004u);
+    // So does one that runs across the end of the memory into slot 0.
+    for (size_t slot : {kImageRecords - 3, kImageRecords - 2, kImageRecords - 1, size_t{0}, size_t{1}})
+        std::memset(image->bytes + slot * 16, 0xFF, 16);
+    EXPECT_EQ(log::oldestSlot(*image), 2u);
+}
+
+TEST_F(OrderingTest, RecordCutOffAtTheEndOfARawFileIsLeftOut)
+{
+    const std::string two = imageWith({somePlace(1), somePlace(2)});
+    ASSERT_EQ(sort(two.substr(0, 16 + 9)), 1);
+    EXPECT_TRUE(sorted() == imageWith({somePlace(1)}));
 }
 
 TEST_F(OrderingTest, ShortRawFileLeavesEmptySlotsNotAnEarlierLog)

@@ -39,8 +39,8 @@ constexpr char kTrackTextName[] = "Wayfolk.txt";
 // Every case folder in tests/reference; what each shows is written at the
 // head of its image.hex and in the README there.
 const char *const kCases[] = {
-    "empty-log", "wrapped-ring", "records-at-the-end", "two-gaps",
-    "marks",     "hemispheres",  "missing-altitude",   "field-limits",
+    "empty-log",        "wrapped-ring", "records-at-the-end", "two-gaps",         "gap-in-unwrapped-log",
+    "gap-among-newest", "marks",        "hemispheres",        "missing-altitude", "field-limits",
 };
 
 bool regenerating()

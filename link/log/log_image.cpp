@@ -44,7 +44,8 @@ StepResult loadLogImage(const char *fileName, TRK7700_Result openFailure)
     frame::FileHandle file(frame::openRegularFile(fileName));
     if (!file) return openFailure;
     const long length = fileLength(file.get());
-    const size_t wanted = length > 0 ? std::min(static_cast<size_t>(length), kLogImageSize) : 0;
+    const size_t whole = length > 0 ? static_cast<size_t>(length) / kRecordSize * kRecordSize : 0;
+    const size_t wanted = std::min(whole, kLogImageSize);
     std::unique_ptr<uint8_t[]> readBuffer(new (std::nothrow) uint8_t[std::max<size_t>(wanted, 1)]);
     if (!readBuffer) return return_pc_not_enough_memory;
     const size_t got = std::fread(readBuffer.get(), 1, wanted, file.get());
@@ -55,28 +56,43 @@ StepResult loadLogImage(const char *fileName, TRK7700_Result openFailure)
     return kStepSucceeded;
 }
 
+size_t oldestSlot(const LogImage &image)
+{
+    size_t firstUsed = 0;
+    while (firstUsed < kRecordCount && image.slotIsEmpty(firstUsed)) ++firstUsed;
+    if (firstUsed == kRecordCount) return 0;
+
+    // One turn round the ring from a used slot sees every run of empty slots
+    // whole, a run across the end of the memory included.
+    size_t bestBegin = 0;
+    size_t bestLength = 0;
+    size_t runBegin = 0;
+    size_t runLength = 0;
+    for (size_t step = 1; step <= kRecordCount; ++step) {
+        const size_t slot = (firstUsed + step) % kRecordCount;
+        if (image.slotIsEmpty(slot)) {
+            if (runLength++ == 0) runBegin = slot;
+            continue;
+        }
+        if (runLength > bestLength || (runLength == bestLength && runLength > 0 && runBegin < bestBegin)) {
+            bestBegin = runBegin;
+            bestLength = runLength;
+        }
+        runLength = 0;
+    }
+    return bestLength == 0 ? 0 : (bestBegin + bestLength) % kRecordCount;
+}
+
 StepResult SortLogImage()
 {
     if (const StepResult loaded = loadLogImage(kRawLogFile, return_can_not_open_db_file); !loaded.ok()) return loaded;
     const LogImage &logImage = linkState().logImage;
 
-    // E: the first empty slot; F: the first used slot after it, where the
-    // oldest records of a wrapped ring begin.
-    size_t firstEmpty = kRecordCount;
-    size_t oldest = kRecordCount;
-    for (size_t i = 0; i < kRecordCount; ++i) {
-        const bool empty = logImage.slotIsEmpty(i);
-        if (firstEmpty == kRecordCount) {
-            if (empty) firstEmpty = i;
-        } else if (!empty) {
-            oldest = i;
-            break;
-        }
-    }
+    const size_t oldest = oldestSlot(logImage);
 
     frame::FileHandle sorted(frame::createFile(kSortedLogFile));
     if (!sorted) return return_can_not_create_sort_db_file;
-    const size_t split = oldest < kRecordCount ? oldest * kRecordSize : 0;
+    const size_t split = oldest * kRecordSize;
     bool written = std::fwrite(logImage.bytes + split, 1, kLogImageSize - split, sorted.get()) == kLogImageSize - split;
     written = std::fwrite(logImage.bytes, 1, split, sorted.get()) == split && written;
     // A disk that fills up must not pass a cut log on as complete.

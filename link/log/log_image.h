@@ -45,13 +45,23 @@ struct LogImage {
 };
 
 // Reads a log file into the library's log image. Bytes beyond one image are
-// ignored; the part of the image that the file does not cover holds empty
+// ignored, as is a record cut off at the end of the file (a readout that broke
+// off); the part of the image that the file does not cover holds empty
 // slots, so that nothing of an earlier download shows through. Fails with
 // openFailure, or return_pc_not_enough_memory when no read buffer can be had.
 StepResult loadLogImage(const char *fileName, TRK7700_Result openFailure);
 
-// Orders the ring: reads "DB.sr", writes "SortDB.sr" with the oldest record
-// first. Fails with return_can_not_open_db_file, return_pc_not_enough_memory
+// Where the oldest record lies: the first used slot after the longest run of
+// empty slots in the ring (a run may wrap from the last slot to slot 0; of
+// runs of equal length, the one that begins at the lowest slot). The logger
+// erases ahead of where it writes, so that run is the seam between newest and
+// oldest; a shorter run is a record it could not write. Slot 0 when no slot
+// or every slot is empty.
+size_t oldestSlot(const LogImage &image);
+
+// Orders the ring: reads "DB.sr", writes "SortDB.sr" rotated to begin at
+// oldestSlot(), so that reading it in order and skipping empty slots gives
+// every record, oldest first. Fails with return_can_not_open_db_file, return_pc_not_enough_memory
 // or return_can_not_create_sort_db_file.
 StepResult SortLogImage();
 

@@ -110,7 +110,10 @@ StepResult writeDataLines()
     const LogImage &logImage = linkState().logImage;
     bool written = true;
     char *end = text.get();
-    for (size_t i = 0; i < kRecordCount && !logImage.slotIsEmpty(i); ++i) {
+    for (size_t i = 0; i < kRecordCount; ++i) {
+        // A slot the logger could not write lies among the records: the
+        // records beyond it are still part of the track.
+        if (logImage.slotIsEmpty(i)) continue;
         if (static_cast<size_t>(end - text.get()) > kChunkSize - kMaxRecordLinesSize) {
             written = std::fwrite(text.get(), 1, static_cast<size_t>(end - text.get()), temp.get()) ==
                           static_cast<size_t>(end - text.get()) &&
