@@ -4,6 +4,7 @@
 #include "advice.h"
 #include "binding/shipped_files.h"
 #include "commands.h"
+#include "conversion/broken_readout.h"
 #include "conversion/readout_history.h"
 #include "conversion/readout_progress.h"
 #include "conversion/readout_staging.h"
@@ -64,6 +65,22 @@ bool keepInHistory(RunContext &context, Connection &connection, const std::strin
     return true;
 }
 
+// What arrived before the readout broke off holds the newest records: where
+// it is kept and how to make files from it.
+void tellBrokenOffPart(RunContext &context, const client::KeptPart &part)
+{
+    if (part.records == 0) return;
+    if (part.path.empty()) {
+        context.fail("the " + std::to_string(part.records) + " records that arrived could not be kept under a name " +
+                     "of their own: " + part.error);
+        return;
+    }
+    std::fprintf(stderr,
+                 "The %zu records that arrived before the readout broke off (%s of the log memory) are kept in %s. "
+                 "Make files from them with: trk7700 convert %s DIR [--gpx ...]\n",
+                 part.records, humanSize(part.bytes).c_str(), part.path.c_str(), part.path.c_str());
+}
+
 int eraseAfterReadout(RunContext &context, Connection &connection, size_t records, const std::string &folder, bool yes)
 {
     if (records == 0) {
@@ -110,6 +127,7 @@ int download(RunContext &context, const DownloadOptions &options)
     context.note("Reading the log into " + folder);
     auto progress = context.progress();
     client::DownloadWatcher watcher(files);
+    const std::time_t readoutStart = std::time(nullptr);
     const std::string staged = client::stagedTrackText(files);
     const auto call = context.runOnWorker([&] { return context.library.dumpDb(connection.comPort(), staged); },
                                           [&] { showDownload(*progress, watcher.look(progress->elapsedSeconds())); },
@@ -121,8 +139,11 @@ int download(RunContext &context, const DownloadOptions &options)
     if (call.result != return_dump_db_successful) {
         progress->finish("");
         client::discardStagedTrackText(files);
-        return context.fail("the download failed: " + explainFailure(call.result) +
-                            " Files of an earlier readout in the folder were left as they were." + notErased);
+        const int failed =
+            context.fail("the download failed: " + explainFailure(call.result) +
+                         " Files of an earlier readout in the folder were left as they were." + notErased);
+        tellBrokenOffPart(context, client::keepBrokenOffPart(folder, readoutStart));
+        return failed;
     }
     progress->finish("Log read");
 
