@@ -145,8 +145,11 @@ void addConvertCommand(CLI::App &app, RunContext &context, CommandRunner &chosen
     command
         ->add_option("FILE", options->input,
                      "the track text, the raw log, or a history entry like 12345/2026-12-10T12-00-00Z")
-        ->required();
-    command->add_option("DIR", options->folder, "the target folder, made when missing")->required();
+        ->required()
+        ->check(nonEmptyPath());
+    command->add_option("DIR", options->folder, "the target folder, made when missing")
+        ->required()
+        ->check(nonEmptyPath());
     addExportOptions(*command, options->exports);
     addQuietOption(*command, context);
     command->callback(

@@ -199,7 +199,8 @@ void addDownloadCommand(CLI::App &app, RunContext &context, CommandRunner &chose
     options->folder = defaultTargetFolder();
     command->add_option("DIR", options->folder, "the target folder, made when missing")
         ->capture_default_str()
-        ->default_str(defaultTargetFolderHelp());
+        ->default_str(defaultTargetFolderHelp())
+        ->check(nonEmptyPath());
     addExportOptions(*command, options->exports);
     CLI::Option *eraseOption =
         command->add_flag("--erase", options->erase,

@@ -99,7 +99,7 @@ void addFirmwareCommand(CLI::App &app, RunContext &context, CommandRunner &chose
 
     CLI::App *version = command->add_subcommand("version", std::string("the firmware version of the image ") +
                                                                kImageName + " in DIR (no logger needed)");
-    version->add_option("DIR", options->folder, "the folder that holds the image")->required();
+    version->add_option("DIR", options->folder, "the folder that holds the image")->required()->check(nonEmptyPath());
     addPortOption(*version, context);  // accepted anywhere, though no logger is needed
     addQuietOption(*version, context);
     version->callback(
@@ -109,7 +109,9 @@ void addFirmwareCommand(CLI::App &app, RunContext &context, CommandRunner &chose
         "upgrade", std::string("check the image ") + kImageName +
                        " in DIR and send it to the logger, which then restarts (asks first, naming the logger's "
                        "firmware version and the image's)");
-    upgradeCommand->add_option("DIR", options->folder, "the folder that holds the image")->required();
+    upgradeCommand->add_option("DIR", options->folder, "the folder that holds the image")
+        ->required()
+        ->check(nonEmptyPath());
     upgradeCommand->add_flag("-y,--yes", options->yes, "upgrade without asking (needed when no one can answer)");
     addPortOption(*upgradeCommand, context);
     addQuietOption(*upgradeCommand, context);

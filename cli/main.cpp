@@ -7,6 +7,7 @@
 #include "options.h"
 
 #include <cstdio>
+#include <exception>
 
 using namespace trk7700::cli;
 
@@ -99,5 +100,11 @@ int main(int argc, char **argv)
         return kExitUsage;
     }
     installInterruptHandlers();
-    return chosen();
+    try {
+        return chosen();
+    } catch (const std::exception &e) {
+        // A fault of this program, never the user's: told, not a crash.
+        std::fprintf(stderr, "%s: failed unexpectedly: %s\n", commandPath(app).c_str(), e.what());
+        return kExitFailed;
+    }
 }

@@ -45,6 +45,15 @@ CLI::Validator onOff()
         "", "on or off");
 }
 
+CLI::Validator nonEmptyPath()
+{
+    return CLI::Validator(
+        [](std::string &value) {
+            return value.empty() ? std::string("an empty path names no file or folder") : std::string();
+        },
+        "");
+}
+
 CLI::Validator portValue()
 {
     return CLI::Validator(

@@ -21,6 +21,10 @@ CLI::Validator wholeNumber(unsigned long minimum, unsigned long maximum, const s
 // "on" or "off".
 CLI::Validator onOff();
 
+// A folder or file argument: an empty text names nothing (a script whose
+// variable was empty) and is refused as a usage error.
+CLI::Validator nonEmptyPath();
+
 // The check of a --port value: "auto" or a COM number from 1 to 255.
 CLI::Validator portValue();
 

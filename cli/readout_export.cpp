@@ -3,6 +3,7 @@
 #include "conversion/file_ops.h"
 #include "conversion/readout_progress.h"
 #include "conversion/readout_staging.h"
+#include "conversion/track_records.h"
 #include "interrupt.h"
 #include "platform.h"
 #include "stats/map_page.h"
@@ -29,20 +30,19 @@ std::string waypointsFile(const client::ReadoutFiles &files)
 
 // The runs for the checked formats; GPX and KML carry the marks as waypoints.
 std::vector<client::GpsBabelRun> gpsBabelRuns(RunContext &context, const client::ReadoutFiles &files,
-                                              const ExportChoices &exports)
+                                              const ExportChoices &exports, const client::GpsBabelInput &input)
 {
     std::string marks;
     if (exports.kml || exports.gpx) {
         std::string error;
-        const auto waypoints = client::markWaypoints(files.trackText, error);
+        const auto waypoints = client::markWaypoints(files.trackText, error,
+                                                     exports.weekRollover ? client::utcDay(std::time(nullptr)) : -1);
         if (!waypoints.empty() && client::writeWaypointsGpx(waypoints, waypointsFile(files), error))
             marks = waypointsFile(files);
         else if (!error.empty())
             context.note("the marks cannot become waypoints: " + error);
     }
-    // GPSBabel splits days at midnight of the zone in TZ, which the runs inherit.
-    if (exports.days && !exports.timeZone.empty()) setTimeZoneOfStartedPrograms(exports.timeZone);
-    return client::exportRuns(files, exports, marks, exports.splitting());
+    return client::exportRuns(files, exports, marks, input);
 }
 
 std::string humanSizeOf(uintmax_t bytes)
@@ -69,21 +69,42 @@ void registerScratch(const client::ReadoutFiles &files)
         addScratchFile(client::gpsBabelPartialName(*path));
     addScratchPattern(files.folder, "wayfolk(TAG", ")" + files.stamp + ".nmea.partial");
     addScratchFile(waypointsFile(files));
+    addScratchFile(client::gpsBabelWholeInputName(files));
+    addScratchPattern(files.folder, fs::path(client::gpsBabelTrackInputPrefix(files)).filename().string(),
+                      client::kGpsBabelTrackInputSuffix);
 }
 
 namespace {
 
 // The GPSBabel runs go side by side; false when any did not make its file.
-bool runGpsBabel(RunContext &context, const client::ReadoutFiles &files, const ExportChoices &exports, size_t points,
+bool runGpsBabel(RunContext &context, const client::ReadoutFiles &files, const ExportChoices &exports,
                  std::vector<std::string> &made)
 {
+    client::GpsBabelInput input;
+    context.runWork([&] { input = client::prepareGpsBabelInput(files, exports.splitting()); }, [] {},
+                    "The track text and the NMEA file of this readout are complete.");
+    struct InputRemover {
+        const client::GpsBabelInput &input;
+        ~InputRemover() { client::removeGpsBabelInput(input); }
+    } remover{input};
+    if (!input.ok()) {
+        context.fail("cannot prepare GPSBabel's input: " + input.error + ". No KML, PLT or GPX files were made.");
+        return false;
+    }
+    if (input.leftOut > 0)
+        context.note(std::to_string(input.leftOut) + " of " + std::to_string(input.records + input.leftOut) +
+                     " records were left out of the KML, PLT and GPX files: their values cannot be a position and "
+                     "time (a latitude beyond 90 degrees, minutes of 60 or more, a month of 13, ...: flash that was "
+                     "half written). The track text and the NMEA file keep them as the logger gave them.");
+    const size_t points = input.records;
+    if (points == 0) return true;
     struct Conversion {
         client::GpsBabelRun run;
         client::GpsBabelOutcome outcome;
         pid_t pid = 0;
     };
     std::vector<Conversion> conversions;
-    for (const auto &run : gpsBabelRuns(context, files, exports)) conversions.push_back({run, {}});
+    for (const auto &run : gpsBabelRuns(context, files, exports, input)) conversions.push_back({run, {}});
     if (conversions.empty()) return true;
     std::vector<std::thread> running;
     std::atomic<size_t> finished{0};
@@ -130,6 +151,35 @@ bool runGpsBabel(RunContext &context, const client::ReadoutFiles &files, const E
         }
     }
     return allMade;
+}
+
+std::string isoDate(int64_t day)
+{
+    const std::time_t noon = static_cast<std::time_t>(day * 86400 + 43200);
+    const std::tm t = client::utcCalendarTime(noon);
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday);
+    return text;
+}
+
+// Old receivers date their records 1024 weeks early: say so, or what was corrected.
+void tellWeekRollover(RunContext &context, const client::ReadoutFiles &files, const ExportChoices &choices,
+                      const client::ConversionOutcome &outcome, int64_t today)
+{
+    if (choices.weekRollover) {
+        if (outcome.correctedRecords > 0)
+            context.note("The dates of " + std::to_string(outcome.correctedRecords) +
+                         " records were moved on by 1024 weeks (GPS week rollover) in the NMEA, mark, KML, PLT and "
+                         "GPX files; " +
+                         fs::path(files.trackText).filename().string() + " keeps them as the logger gave them.");
+        return;
+    }
+    if (!client::datesLookRolledOver(outcome.newestDay, today)) return;
+    std::fprintf(stderr,
+                 "The newest record is dated %s, more than 1024 weeks (19.6 years) before today: the dates are "
+                 "probably 1024 weeks early (GPS week rollover of the logger's receiver). To correct them: trk7700 "
+                 "convert %s DIR --week-rollover (add the formats you want).\n",
+                 isoDate(outcome.newestDay).c_str(), files.trackText.c_str());
 }
 
 void showFile(const std::string &path)
@@ -182,6 +232,9 @@ void addExportOptions(CLI::App &command, ExportChoices &choices)
                      "make Wayfolk.html, a map page of the track (one line per trip, the marks, the figures) to open "
                      "in a browser");
     addSplittingOptions(command, choices);
+    command.add_flag("--week-rollover", choices.weekRollover,
+                     "move dates that lie 1024 weeks or more before today on by 1024 weeks (GPS week rollover of old "
+                     "receivers) in the NMEA, mark, KML, PLT and GPX files; the track text keeps them as given");
 }
 
 void addSplittingOptions(CLI::App &command, ExportChoices &choices)
@@ -199,8 +252,10 @@ void addSplittingOptions(CLI::App &command, ExportChoices &choices)
             },
             ""));
     command.add_flag("--days", choices.days, "in KML and GPX, start a new track at each local midnight");
+    CLI::Option *days = command.get_option("--days");
     command.add_option("--tz", choices.timeZone, "the time zone of --days, like Europe/Berlin (default: the system's)")
         ->type_name("ZONE")
+        ->needs(days)
         ->check(CLI::Validator([](std::string &value) { return timeZoneProblem(value); }, ""));
 }
 
@@ -213,7 +268,12 @@ ExportResult exportReadout(RunContext &context, const client::ReadoutFiles &file
     // Trips, figures and the map page split days in the same zone as GPSBabel.
     if (choices.days && !choices.timeZone.empty()) setTimeZoneOfStartedPrograms(choices.timeZone);
     client::ConversionOutcome outcome;
-    context.runWork([&] { outcome = client::convertTrackText(files, choices.perMark); }, [] {}, afterwards);
+    const int64_t today = client::utcDay(std::time(nullptr));
+    context.runWork(
+        [&] {
+            outcome = client::convertTrackText(files, {choices.perMark, choices.weekRollover ? today : -1});
+        },
+        [] {}, afterwards);
     if (!outcome.ok()) {
         using Failure = client::ConversionOutcome::Failure;
         result.exitCode =
@@ -231,7 +291,8 @@ ExportResult exportReadout(RunContext &context, const client::ReadoutFiles &file
     std::vector<std::string> made;
     bool allMade = true;
     const bool exportsWanted = choices.kml || choices.plt || choices.gpx;
-    if (result.records > 0) allMade = runGpsBabel(context, files, choices, result.records, made);
+    tellWeekRollover(context, files, choices, outcome, today);
+    if (result.records > 0 && exportsWanted) allMade = runGpsBabel(context, files, choices, made);
     std::remove(waypointsFile(files).c_str());
     std::printf("%s %zu records (%zu with a mark) into %s\n", choices.verb, result.records, outcome.markedLines / 2,
                 files.folder.c_str());

@@ -17,11 +17,12 @@ struct ExportChoices : client::ExportOptions {
     bool map = false;           // --map: the map page Wayfolk.html
     bool days = false;          // --days: a new track at each local midnight
     std::string timeZone;       // --tz ZONE for --days; the system's zone when empty
+    bool weekRollover = false;  // --week-rollover: dates 1024 weeks early are corrected
     const char *verb = "Read";  // "Read 4713 records ... into DIR"
     client::TrackSplitting splitting() const;
 };
 
-// --date, --per-mark, --kml, --plt, --gpx, --map, --trips, --days, --tz.
+// --date, --per-mark, --kml, --plt, --gpx, --map, --trips, --days, --tz, --week-rollover.
 void addExportOptions(CLI::App &command, ExportChoices &choices);
 // --trips, --days, --tz alone.
 void addSplittingOptions(CLI::App &command, ExportChoices &choices);

@@ -16,7 +16,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-RecordFields someRecord(uint32_t second) { return {121345678, 25031234, utcStamp(2026, 5, 1, 8, 0, second), 10, 3, 0xFF}; }
+RecordFields someRecord(uint32_t second)
+{
+    return {121345678, 25031234, utcStamp(2026, 5, 1, 8, 0, second), 10, 3, 0xFF};
+}
 
 // 2026-12-11 18:03:05 in the local time zone.
 std::time_t readoutStart()

@@ -162,8 +162,9 @@ TEST(GpsBabelRunsTest, ArgumentListsForEachCheckedFormat)
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(runs[i].format, formats[i]);
         EXPECT_EQ(runs[i].output, outputs[i]);
-        EXPECT_EQ(runs[i].arguments, (std::vector<std::string>{"-p", "", "-w", "-i", "nmea", "-f", "/w/Wayfolk.nmea",
-                                                               "-o", formats[i], "-F", outputs[i]}));
+        EXPECT_EQ(runs[i].arguments,
+                  (std::vector<std::string>{"-p", "", "-w", "-i", "nmea", "-f", "/w/Wayfolk.nmea", "-o",
+                                            gpsBabelOutputFormat(formats[i]), "-F", outputs[i]}));
     }
     EXPECT_TRUE(gpsBabelRuns(files, ExportOptions{}).empty());
     ExportOptions onlyGpx;

@@ -1,6 +1,7 @@
-// The command line's exports: trips split at gaps and days at midnight by
-// GPSBabel's own track filter, and every run of marked records as a waypoint
-// "Mark N" in the same file. Checked against the generated log's own points.
+// The command line's exports: trips split at gaps and days at local midnight
+// into one GPSBabel input per track, impossible records left out of it, and
+// every run of marked records as a waypoint "Mark N" in the same file. Checked
+// against the generated log's own points.
 #include "conversion/track_export.h"
 #include "log/log_image.h"
 #include "log/track_text.h"
@@ -92,7 +93,12 @@ TEST(TrackExport, GpsBabelSplitsTripsAndKeepsTheWaypoints)
         if (log.points[i].utcSeconds - log.points[i - 1].utcSeconds > gap) ++trips;
     ASSERT_GT(trips, 1u);
 
-    const auto run = client::exportRun(files.nmea, marks, client::TrackSplitting{gap, false}, "gpx", files.gpx);
+    const auto input = client::prepareGpsBabelInput(files, client::TrackSplitting{gap, false});
+    ASSERT_TRUE(input.ok()) << input.error;
+    EXPECT_EQ(input.tracks.size(), trips);
+    EXPECT_EQ(input.leftOut, 0u);
+    EXPECT_EQ(input.whole, files.nmea);  // nothing left out: no copy
+    const auto run = client::exportRun(input.tracks, marks, "gpx", files.gpx);
     std::string diagnostics;
     ASSERT_EQ(client::runAndWait(client::kGpsBabelProgram, run.arguments, error, diagnostics), 0) << diagnostics;
     const std::string gpx = readFile(files.gpx);
@@ -100,12 +106,18 @@ TEST(TrackExport, GpsBabelSplitsTripsAndKeepsTheWaypoints)
     EXPECT_EQ(count(gpx, "<trkpt "), log.points.size());
     EXPECT_EQ(count(gpx, "<wpt "), waypoints.size());
     EXPECT_EQ(count(gpx, "<name>Mark "), waypoints.size());
+    client::removeGpsBabelInput(input);
+    for (const auto &track : input.tracks) EXPECT_FALSE(std::filesystem::exists(track));
 
-    // Without splitting, one track; KML carries the waypoints too.
-    const auto whole = client::exportRun(files.nmea, marks, {}, "kml", files.kml);
+    // Without splitting, one track; KML carries the waypoints as placemarks
+    // and the track as one timed line, without a placemark per point.
+    const auto whole = client::exportRun({files.nmea}, marks, "kml", files.kml);
     ASSERT_EQ(client::runAndWait(client::kGpsBabelProgram, whole.arguments, error, diagnostics), 0) << diagnostics;
     const std::string kml = readFile(files.kml);
     EXPECT_EQ(count(kml, "<name>" + waypoints.front().name + "</name>") >= 1, true);
+    EXPECT_EQ(count(kml, "<Placemark"), waypoints.size() + 1);
+    EXPECT_EQ(count(kml, "<gx:Track"), 1u);
+    EXPECT_EQ(count(kml, "<gx:coord>"), log.points.size());
 }
 
 // The command line's runs: the window's argument list with tracks, the
@@ -114,59 +126,56 @@ TEST(TrackExport, RunsForTheCheckedFormats)
 {
     using Arguments = std::vector<std::string>;
     const auto files = client::readoutFiles("/w", "");
-    const client::TrackSplitting trips{7200, false};
+    client::GpsBabelInput tracks;
+    tracks.whole = "/w/.Wayfolk.gpsbabel.nmea";
+    tracks.tracks = {"/w/.Wayfolk.track-1.nmea", "/w/.Wayfolk.track-2.nmea"};
+    client::GpsBabelInput whole;
+    whole.whole = "/w/Wayfolk.nmea";
     client::ExportOptions all;
     all.kml = all.plt = all.gpx = true;
     client::ExportOptions onlyPlt;
     onlyPlt.plt = true;
+    const std::string kml = client::gpsBabelOutputFormat("kml");
     struct Case {
         const char *what;
         client::ExportOptions options;
         std::string marks;
-        client::TrackSplitting splitting;
+        client::GpsBabelInput input;
         std::vector<Arguments> runs;
     } cases[] = {
         {"all, marks and trips",
          all,
          "/w/.marks.gpx",
-         trips,
-         {{"-p", "", "-w", "-t", "-i", "nmea", "-f", "/w/Wayfolk.nmea", "-i", "gpx", "-f", "/w/.marks.gpx", "-x",
-           "track,split=7200s", "-o", "kml", "-F", "/w/Wayfolk.kml"},
-          {"-p", "", "-w", "-t", "-i", "nmea", "-f", "/w/Wayfolk.nmea", "-o", "ozi", "-F", "/w/Wayfolk.plt"},
-          {"-p", "", "-w", "-t", "-i", "nmea", "-f", "/w/Wayfolk.nmea", "-i", "gpx", "-f", "/w/.marks.gpx", "-x",
-           "track,split=7200s", "-o", "gpx", "-F", "/w/Wayfolk.gpx"}}},
+         tracks,
+         {{"-p", "", "-w", "-t", "-i", "nmea", "-f", "/w/.Wayfolk.track-1.nmea", "-f", "/w/.Wayfolk.track-2.nmea", "-i",
+           "gpx", "-f", "/w/.marks.gpx", "-o", kml, "-F", "/w/Wayfolk.kml"},
+          {"-p", "", "-w", "-t", "-i", "nmea", "-f", "/w/.Wayfolk.gpsbabel.nmea", "-o", "ozi", "-F", "/w/Wayfolk.plt"},
+          {"-p", "", "-w", "-t", "-i", "nmea", "-f", "/w/.Wayfolk.track-1.nmea", "-f", "/w/.Wayfolk.track-2.nmea", "-i",
+           "gpx", "-f", "/w/.marks.gpx", "-o", "gpx", "-F", "/w/Wayfolk.gpx"}}},
         {"all, nothing beyond the track",
          all,
          "",
-         {},
-         {{"-p", "", "-w", "-t", "-i", "nmea", "-f", "/w/Wayfolk.nmea", "-o", "kml", "-F", "/w/Wayfolk.kml"},
+         whole,
+         {{"-p", "", "-w", "-t", "-i", "nmea", "-f", "/w/Wayfolk.nmea", "-o", kml, "-F", "/w/Wayfolk.kml"},
           {"-p", "", "-w", "-t", "-i", "nmea", "-f", "/w/Wayfolk.nmea", "-o", "ozi", "-F", "/w/Wayfolk.plt"},
           {"-p", "", "-w", "-t", "-i", "nmea", "-f", "/w/Wayfolk.nmea", "-o", "gpx", "-F", "/w/Wayfolk.gpx"}}},
         {"PLT alone stays one track",
          onlyPlt,
          "/w/.marks.gpx",
-         {0, true},
-         {{"-p", "", "-w", "-t", "-i", "nmea", "-f", "/w/Wayfolk.nmea", "-o", "ozi", "-F", "/w/Wayfolk.plt"}}},
-        {"nothing checked", {}, "/w/.marks.gpx", trips, {}},
+         tracks,
+         {{"-p", "", "-w", "-t", "-i", "nmea", "-f", "/w/.Wayfolk.gpsbabel.nmea", "-o", "ozi", "-F",
+           "/w/Wayfolk.plt"}}},
+        {"nothing checked", {}, "/w/.marks.gpx", tracks, {}},
     };
     for (const auto &c : cases) {
-        const auto runs = client::exportRuns(files, c.options, c.marks, c.splitting);
+        const auto runs = client::exportRuns(files, c.options, c.marks, c.input);
         ASSERT_EQ(runs.size(), c.runs.size()) << c.what;
         for (size_t i = 0; i < runs.size(); ++i) {
             EXPECT_EQ(runs[i].arguments, c.runs[i]) << c.what << ", run " << i;
             // The output ends the list, where the checked run puts its partial name.
             EXPECT_EQ(runs[i].output, c.runs[i].back()) << c.what << ", run " << i;
-            EXPECT_EQ(runs[i].format, c.runs[i][c.runs[i].size() - 3]) << c.what << ", run " << i;
         }
     }
-}
-
-TEST(TrackExport, DaysSplitAtMidnightOfTheTimeZone)
-{
-    EXPECT_TRUE(client::trackSplitArguments({}).empty());
-    EXPECT_EQ(client::trackSplitArguments({0, true}), (std::vector<std::string>{"-x", "track,split"}));
-    EXPECT_EQ(client::trackSplitArguments({7200, true}),
-              (std::vector<std::string>{"-x", "track,split", "-x", "track,split=7200s"}));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "conversion/track_conversion.h"
 
+#include "conversion/track_records.h"
+
 #include "conversion/file_ops.h"
 
 #include <cerrno>
@@ -136,7 +138,20 @@ private:
 
 ConversionOutcome convertTrackText(const ReadoutFiles &files, bool perMark)
 {
+    return convertTrackText(files, ConversionChoices{perMark, -1});
+}
+
+ConversionOutcome convertTrackText(const ReadoutFiles &files, const ConversionChoices &choices)
+{
+    const bool perMark = choices.perMark;
     ConversionOutcome outcome;
+    RecordAssembler records([&outcome](const SentenceRecord &r) {
+        if (!r.possible()) {
+            ++outcome.impossibleRecords;
+        } else if (const int64_t day = sentenceDay(r.rmc); day >= 0) {
+            outcome.newestDay = day;
+        }
+    });
     std::FILE *in = openRegularForReading(files.trackText);
     if (in == nullptr) {
         outcome.failure = ConversionOutcome::Failure::trackTextMissing;
@@ -169,7 +184,13 @@ ConversionOutcome convertTrackText(const ReadoutFiles &files, bool perMark)
                 outcome.markFiles.push_back(markPath);
             }
         }
-        const std::string sentence = line.size() > kMarkColumnWidth ? line.substr(kMarkColumnWidth) : std::string();
+        const std::string asGiven = line.size() > kMarkColumnWidth ? line.substr(kMarkColumnWidth) : std::string();
+        if (!asGiven.empty()) records.add(asGiven);
+        std::string sentence = asGiven;
+        if (choices.rolloverToday >= 0) {
+            sentence = correctWeekRollover(asGiven, choices.rolloverToday);
+            if (sentence != asGiven) ++outcome.correctedRecords;
+        }
         nmea.write(sentence + kLineEnd);
         ++outcome.sentenceLines;
         if (mark != kUnmarked) ++outcome.markedLines;
@@ -179,6 +200,7 @@ ConversionOutcome convertTrackText(const ReadoutFiles &files, bool perMark)
     if (markFile.isOpen() && !markFile.commit()) return fail(ConversionOutcome::Failure::markFileNotWritable, markPath);
     if (!nmea.commit()) return fail(ConversionOutcome::Failure::nmeaNotWritable, files.nmea);
     std::fclose(in);
+    records.finish();
     return outcome;
 }
 
@@ -189,11 +211,17 @@ GpsBabelRun gpsBabelRun(const std::string &nmea, const std::string &format, cons
     auto &arguments = run.arguments;
     if (inputs.tracks) arguments.push_back("-t");
     arguments.insert(arguments.end(), {"-i", "nmea", "-f", nmea});
+    for (const auto &more : inputs.moreNmea) arguments.insert(arguments.end(), {"-f", more});
     if (!inputs.waypointsGpx.empty()) arguments.insert(arguments.end(), {"-i", "gpx", "-f", inputs.waypointsGpx});
     arguments.insert(arguments.end(), inputs.filters.begin(), inputs.filters.end());
     // The output comes last: runGpsBabelChecked puts its partial name there.
-    arguments.insert(arguments.end(), {"-o", format, "-F", output});
+    arguments.insert(arguments.end(), {"-o", gpsBabelOutputFormat(format), "-F", output});
     return run;
+}
+
+std::string gpsBabelOutputFormat(const std::string &format)
+{
+    return format == "kml" ? "kml,points=0,units=m,track=1,trackdata=0,lines=0" : format;
 }
 
 std::vector<ExportTarget> exportTargets(const ReadoutFiles &files, const ExportOptions &options)

@@ -3,6 +3,7 @@
 // line: file names in the target folder, the NMEA file of the whole log and
 // the per-mark files made from the library's track text, and the GPSBabel runs
 // that turn the NMEA file into KML, PLT and GPX. No widgets here.
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <sys/types.h>
@@ -45,6 +46,9 @@ struct ConversionOutcome {
     size_t sentenceLines = 0;            // data lines written to the whole-log NMEA file
     size_t markedLines = 0;              // of them, lines with a mark
     std::vector<std::string> markFiles;  // mark files created, in order (a repeated mark appears again)
+    size_t impossibleRecords = 0;        // records whose values cannot be a position and a time
+    int64_t newestDay = -1;              // UTC day (since 1970) of the newest possible record, as the logger dated it
+    size_t correctedRecords = 0;         // records whose date was moved on by 1024 weeks
     bool ok() const { return failure == Failure::none; }
 };
 
@@ -63,6 +67,15 @@ std::string gpsBabelPartialName(const std::string &output);
 // comes back later starts its file anew). Lines end in CR LF.
 ConversionOutcome convertTrackText(const ReadoutFiles &files, bool perMark);
 
+struct ConversionChoices {
+    bool perMark = false;
+    // Today's UTC day (since 1970) to correct the GPS week rollover: records
+    // dated at least 1024 weeks before it are moved on by 1024 weeks in the
+    // NMEA and mark files. -1 keeps the dates as the logger gave them.
+    int64_t rolloverToday = -1;
+};
+ConversionOutcome convertTrackText(const ReadoutFiles &files, const ConversionChoices &choices);
+
 // One GPSBabel run: the program and its argument list (no shell).
 struct GpsBabelRun {
     std::string format;  // "kml", "ozi", "gpx"
@@ -78,10 +91,16 @@ inline constexpr const char *kGpsBabelPackage = "gpsbabel";
 
 // What a run reads beyond the whole-log NMEA file and what it does with it.
 struct GpsBabelInputs {
-    bool tracks = false;               // "-t": tracks as well as waypoints
-    std::string waypointsGpx;          // a second input: waypoints in a GPX file
-    std::vector<std::string> filters;  // "-x ..." filters, applied in order
+    bool tracks = false;                // "-t": tracks as well as waypoints
+    std::vector<std::string> moreNmea;  // NMEA files read after the first, each a track of its own
+    std::string waypointsGpx;           // a second input: waypoints in a GPX file
+    std::vector<std::string> filters;   // "-x ..." filters, applied in order
 };
+// GPSBabel's output format with its options: a KML holds each track as one
+// timed line in metres, without a placemark per point (a full log's would be
+// far too big for any viewer); waypoints stay placemarks.
+std::string gpsBabelOutputFormat(const std::string &format);
+
 // GPSBabel's argument list for one output: the one place it is made.
 GpsBabelRun gpsBabelRun(const std::string &nmea, const std::string &format, const std::string &output,
                         const GpsBabelInputs &inputs = {});

@@ -1,11 +1,15 @@
 #include "conversion/track_export.h"
 
+#include "conversion/file_ops.h"
+#include "conversion/track_records.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 namespace trk7700::client {
@@ -80,17 +84,121 @@ long parseDuration(const std::string &text)
     return value * factor;
 }
 
-std::vector<std::string> trackSplitArguments(const TrackSplitting &splitting)
+std::string gpsBabelWholeInputName(const ReadoutFiles &files)
 {
-    std::vector<std::string> arguments;
-    // Days first: a trip that passes midnight is cut there as well.
-    if (splitting.days) arguments.insert(arguments.end(), {"-x", "track,split"});
-    if (splitting.tripGapSeconds > 0)
-        arguments.insert(arguments.end(), {"-x", "track,split=" + std::to_string(splitting.tripGapSeconds) + "s"});
-    return arguments;
+    return inFolder(files.folder, ".Wayfolk" + files.stamp + ".gpsbabel.nmea");
 }
 
-std::vector<MarkWaypoint> markWaypoints(const std::string &trackTextPath, std::string &error)
+std::string gpsBabelTrackInputPrefix(const ReadoutFiles &files)
+{
+    return inFolder(files.folder, ".Wayfolk" + files.stamp + ".track-");
+}
+
+namespace {
+
+// An input file of GPSBabel's, made fresh.
+class InputFile {
+public:
+    bool open(const std::string &path, GpsBabelInput &input)
+    {
+        close(input);
+        file_ = createFreshFile(path);
+        if (file_ == nullptr) {
+            input.error = "cannot write " + path + ": " + std::strerror(errno);
+            return false;
+        }
+        path_ = path;
+        input.scratch.push_back(path);
+        return true;
+    }
+    void write(const std::string &sentence)
+    {
+        if (file_ != nullptr && (std::fwrite(sentence.data(), 1, sentence.size(), file_) != sentence.size() ||
+                                 std::fwrite("\r\n", 1, 2, file_) != 2))
+            failed_ = true;
+    }
+    void close(GpsBabelInput &input)
+    {
+        if (file_ == nullptr) return;
+        const bool closed = std::fclose(file_) == 0;
+        file_ = nullptr;
+        if ((failed_ || !closed) && input.error.empty()) input.error = "cannot write " + path_ + ": is the disk full?";
+        failed_ = false;
+    }
+    ~InputFile()
+    {
+        if (file_ != nullptr) std::fclose(file_);
+    }
+
+private:
+    std::FILE *file_ = nullptr;
+    std::string path_;
+    bool failed_ = false;
+};
+
+}  // namespace
+
+GpsBabelInput prepareGpsBabelInput(const ReadoutFiles &files, const TrackSplitting &splitting)
+{
+    GpsBabelInput input;
+    input.whole = files.nmea;
+    auto eachRecord = [&](const std::function<void(const SentenceRecord &)> &onRecord) {
+        std::ifstream in(files.nmea, std::ios::binary);
+        if (!in) {
+            input.error = "cannot read " + files.nmea + ": " + std::strerror(errno);
+            return;
+        }
+        RecordAssembler records(onRecord);
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (!line.empty()) records.add(line);
+        }
+        records.finish();
+    };
+    eachRecord([&](const SentenceRecord &r) {
+        if (r.possible())
+            ++input.records;
+        else
+            ++input.leftOut;
+    });
+    if (!input.ok()) return input;
+
+    const bool split = splitting.tripGapSeconds > 0 || splitting.days;
+    if (input.leftOut == 0 && !split) return input;
+    InputFile whole, track;
+    if (input.leftOut > 0) {
+        input.whole = gpsBabelWholeInputName(files);
+        if (!whole.open(input.whole, input)) return input;
+    }
+    TrackCutter cutter(splitting.tripGapSeconds, splitting.days);
+    auto writeRecord = [](InputFile &file, const SentenceRecord &r) {
+        if (!r.gga.empty()) file.write(r.gga);
+        if (!r.rmc.empty()) file.write(r.rmc);
+    };
+    eachRecord([&](const SentenceRecord &r) {
+        if (!input.ok() || !r.possible()) return;
+        if (input.leftOut > 0) writeRecord(whole, r);
+        if (!split) return;
+        if (input.tracks.empty() || cutter.startsNewTrack(r.utcSeconds())) {
+            if (input.tracks.empty()) cutter.startsNewTrack(r.utcSeconds());
+            const std::string path =
+                gpsBabelTrackInputPrefix(files) + std::to_string(input.tracks.size() + 1) + kGpsBabelTrackInputSuffix;
+            if (!track.open(path, input)) return;
+            input.tracks.push_back(path);
+        }
+        writeRecord(track, r);
+    });
+    whole.close(input);
+    track.close(input);
+    return input;
+}
+
+void removeGpsBabelInput(const GpsBabelInput &input)
+{
+    for (const auto &path : input.scratch) removeFile(path);
+}
+
+std::vector<MarkWaypoint> markWaypoints(const std::string &trackTextPath, std::string &error, int64_t rolloverToday)
 {
     std::vector<MarkWaypoint> waypoints;
     std::ifstream in(trackTextPath, std::ios::binary);
@@ -98,45 +206,48 @@ std::vector<MarkWaypoint> markWaypoints(const std::string &trackTextPath, std::s
         error = trackTextPath + ": " + std::strerror(errno);
         return waypoints;
     }
-    std::string line;
+    // A run begins where the mark changes; its waypoint is its first record
+    // that can be a position and a time.
     std::string previousMark = kUnmarked;
+    bool runHasWaypoint = false;
+    std::string recordMark;
+    auto takeRecord = [&](const SentenceRecord &r) {
+        const std::string mark = recordMark;
+        if (mark != previousMark) runHasWaypoint = false;
+        previousMark = mark;
+        if (mark == kUnmarked || runHasWaypoint || !r.possible() || r.gga.empty()) return;
+        const auto fields = split(r.gga, ',');
+        MarkWaypoint w;
+        w.name = markName(mark);
+        w.latitude = degrees(fields[2], fields[3], 2);
+        w.longitude = degrees(fields[4], fields[5], 3);
+        if (std::isnan(w.latitude) || std::isnan(w.longitude)) return;
+        const std::string rmc = rolloverToday >= 0 ? correctWeekRollover(r.rmc, rolloverToday) : r.rmc;
+        const auto rmcFields = split(rmc, ',');
+        const std::string &t = fields[1];
+        const std::string date = rmcFields.size() > 9 ? rmcFields[9] : "";
+        if (date.size() == 6 && t.size() >= 6)
+            w.time = "20" + date.substr(4, 2) + "-" + date.substr(2, 2) + "-" + date.substr(0, 2) + "T" +
+                     t.substr(0, 2) + ":" + t.substr(2, 2) + ":" + t.substr(4, 2) + "Z";
+        waypoints.push_back(w);
+        runHasWaypoint = true;
+    };
+    RecordAssembler records(takeRecord);
+    std::string line;
     size_t lineNumber = 0;
-    bool expectRmcOfWaypoint = false;
     while (std::getline(in, line)) {
         ++lineNumber;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (lineNumber <= 2 || line.size() <= kMarkColumnWidth) continue;  // the two header lines
-        const std::string mark = line.substr(0, kMarkTextWidth);
-        const auto fields = split(line.substr(kMarkColumnWidth), ',');
-        if (fields.empty()) continue;
-        if (fields[0] == "$GPGGA") {
-            // A run begins where the mark changes; its first record is the waypoint.
-            if (mark != previousMark && mark != kUnmarked && fields.size() > 5) {
-                MarkWaypoint w;
-                w.name = markName(mark);
-                w.latitude = degrees(fields[2], fields[3], 2);
-                w.longitude = degrees(fields[4], fields[5], 3);
-                if (!std::isnan(w.latitude) && !std::isnan(w.longitude)) {
-                    const std::string &t = fields[1];
-                    w.time = t.size() >= 6 ? t.substr(0, 2) + ":" + t.substr(2, 2) + ":" + t.substr(4, 2) : "";
-                    waypoints.push_back(w);
-                    expectRmcOfWaypoint = true;
-                }
-            }
-            previousMark = mark;
-        } else if (fields[0] == "$GPRMC" && expectRmcOfWaypoint) {
-            // The date comes with the RMC line of the same record: ddmmyy.
-            expectRmcOfWaypoint = false;
-            const std::string date = fields.size() > 9 ? fields[9] : "";
-            MarkWaypoint &w = waypoints.back();
-            if (date.size() == 6 && !w.time.empty())
-                w.time =
-                    "20" + date.substr(4, 2) + "-" + date.substr(2, 2) + "-" + date.substr(0, 2) + "T" + w.time + "Z";
-            else
-                w.time.clear();
+        const std::string sentence = line.substr(kMarkColumnWidth);
+        // A GGA line begins a record: the record before it is complete.
+        if (sentence.rfind("$GPGGA,", 0) == 0) {
+            records.finish();
+            recordMark = line.substr(0, kMarkTextWidth);
         }
+        records.add(sentence);
     }
-    if (!waypoints.empty() && expectRmcOfWaypoint) waypoints.back().time.clear();
+    records.finish();
     return waypoints;
 }
 
@@ -161,20 +272,23 @@ bool writeWaypointsGpx(const std::vector<MarkWaypoint> &waypoints, const std::st
     return true;
 }
 
-GpsBabelRun exportRun(const std::string &nmeaPath, const std::string &waypointsGpx, const TrackSplitting &splitting,
+GpsBabelRun exportRun(const std::vector<std::string> &nmeaInputs, const std::string &waypointsGpx,
                       const std::string &format, const std::string &output)
 {
-    return gpsBabelRun(nmeaPath, format, output, {true, waypointsGpx, trackSplitArguments(splitting)});
+    GpsBabelInputs inputs{true, {}, waypointsGpx, {}};
+    if (nmeaInputs.size() > 1) inputs.moreNmea.assign(nmeaInputs.begin() + 1, nmeaInputs.end());
+    return gpsBabelRun(nmeaInputs.empty() ? std::string() : nmeaInputs.front(), format, output, inputs);
 }
 
 std::vector<GpsBabelRun> exportRuns(const ReadoutFiles &files, const ExportOptions &options,
-                                    const std::string &waypointsGpx, const TrackSplitting &splitting)
+                                    const std::string &waypointsGpx, const GpsBabelInput &input)
 {
     std::vector<GpsBabelRun> runs;
     for (const auto &target : exportTargets(files, options)) {
         const bool oneTrack = target.format == "ozi";
-        runs.push_back(exportRun(files.nmea, oneTrack ? "" : waypointsGpx, oneTrack ? TrackSplitting{} : splitting,
-                                 target.format, target.output));
+        const std::vector<std::string> inputs =
+            oneTrack || input.tracks.empty() ? std::vector<std::string>{input.whole} : input.tracks;
+        runs.push_back(exportRun(inputs, oneTrack ? "" : waypointsGpx, target.format, target.output));
     }
     return runs;
 }
