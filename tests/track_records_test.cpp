@@ -129,12 +129,10 @@ TEST(TrackRecordsTest, TracksAreCutAtTripGapsAndLocalMidnights)
         int64_t utc;
         bool trips, days, both;  // a new track with trips (30 min), with days, with both
     } steps[] = {
-        {may1 + 20 * h, false, false, false},
-        {may1 + 20 * h + 600, false, false, false},
+        {may1 + 20 * h, false, false, false},         {may1 + 20 * h + 600, false, false, false},
         {may1 + 21 * h + 50 * 60, true, false, true},  // 70 minutes later: a new trip
         {may1 + 22 * h + 5 * 60, false, true, true},   // local midnight passed within the trip
-        {may1 + 23 * h, true, false, true},
-        {may1 + 23 * h + 60, false, false, false},
+        {may1 + 23 * h, true, false, true},           {may1 + 23 * h + 60, false, false, false},
     };
     TrackCutter trips(1800, false), days(0, true), both(1800, true);
     for (const auto &s : steps) {

@@ -15,7 +15,8 @@ std::vector<std::string_view> fieldsOf(std::string_view sentence)
     std::vector<std::string_view> fields;
     for (size_t start = 0;;) {
         const size_t comma = sentence.find(',', start);
-        fields.push_back(sentence.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        fields.push_back(
+            sentence.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
         if (comma == std::string_view::npos) return fields;
         start = comma + 1;
     }

@@ -55,7 +55,8 @@ public:
 Launch gpsBabel(const QString &input, const char *format, const QString &output)
 {
     return {"gpsbabel",
-            {"-p", "", "-w", "-i", "nmea", "-f", input.toStdString(), "-o", format, "-F", output.toStdString()}};
+            {"-p", "", "-w", "-i", "nmea", "-f", input.toStdString(), "-o",
+             trk7700::client::gpsBabelOutputFormat(format), "-F", output.toStdString()}};
 }
 
 bool operator==(const Launch &a, const Launch &b) { return a.program == b.program && a.arguments == b.arguments; }
