@@ -1,7 +1,11 @@
 // trk7700-bench-log: the log readout on a full log of 249,856 records against
 // the simulated logger on a pseudo-terminal, split into its steps, printed as
-// a table. --long adds a download paced at 115200 baud (about six minutes).
+// a table, then the conversion of that log into the NMEA file and GPSBabel's
+// KML, PLT and GPX files. --long adds a download paced at 115200 baud (about
+// six minutes).
 #include "TRK7700_DLL.h"
+#include "conversion/track_conversion.h"
+#include "conversion/track_export.h"
 #include "dumpmode/dump_mode.h"
 #include "frame/work_folder.h"
 #include "log/log_image.h"
@@ -155,6 +159,63 @@ int main(int argc, char **argv)
     row("export (ExportTrackText)", exporting, "");
     row("ordering + export", orderingAndExport, "<= 0.5 s");
     row("QZ_TRK7700_DUMP_DB end to end, unpaced", endToEnd, "<= 2 s");
+
+    // The conversion of the full log's track text, as the command line does it.
+    const auto files = client::readoutFiles(work.string(), "");
+    Figures nmea, input;
+    for (int r = 0; r < runs; ++r) {
+        nmea.runs.push_back(secondsOf([&] { return client::convertTrackText(files, false).ok(); }, ok));
+        client::GpsBabelInput prepared;
+        input.runs.push_back(secondsOf(
+            [&] {
+                prepared = client::prepareGpsBabelInput(files, client::TrackSplitting{1800, true});
+                return prepared.ok();
+            },
+            ok));
+        client::removeGpsBabelInput(prepared);
+    }
+    row("NMEA file (convertTrackText)", nmea, "");
+    row("GPSBabel input, trips and days", input, "");
+
+    // GPSBabel once per format, the three side by side (as the command line
+    // runs them), and once for all three formats.
+    client::ExportOptions all;
+    all.kml = all.plt = all.gpx = true;
+    client::GpsBabelInput whole;
+    whole.whole = files.nmea;
+    const auto runsOfAll = client::exportRuns(files, all, "", whole);
+    auto runGpsBabel = [&](const std::vector<std::string> &arguments) {
+        std::string error, diagnostics;
+        return client::runAndWait(client::kGpsBabelProgram, arguments, error, diagnostics) == 0;
+    };
+    std::printf("\nGPSBabel on the full log (%s), one run each:\n\n", client::kGpsBabelProgram);
+    std::printf("| %-38s | %11s | %-22s |\n", "conversion", "seconds", "output");
+    for (const auto &run : runsOfAll) {
+        bool made = true;
+        const double t = secondsOf([&] { return runGpsBabel(run.arguments); }, made);
+        std::error_code ec;
+        const auto size = fs::file_size(run.output, ec);
+        std::printf("| %-38s | %9.2f s | %-22s |\n", ("GPSBabel " + run.format + " alone").c_str(), t,
+                    made ? (std::to_string(size / 1000) + " kB").c_str() : "failed");
+        ok = made && ok;
+    }
+    const double sideBySide = secondsOf(
+        [&] {
+            std::vector<std::thread> threads;
+            std::vector<char> made(runsOfAll.size(), 0);
+            for (size_t i = 0; i < runsOfAll.size(); ++i)
+                threads.emplace_back([&, i] { made[i] = runGpsBabel(runsOfAll[i].arguments) ? 1 : 0; });
+            for (auto &t : threads) t.join();
+            return std::all_of(made.begin(), made.end(), [](char m) { return m != 0; });
+        },
+        ok);
+    std::printf("| %-38s | %9.2f s | %-22s |\n", "KML, PLT, GPX side by side", sideBySide, "");
+    // One run that reads the log once and writes every format.
+    std::vector<std::string> once = {"-p", "", "-w", "-t", "-i", "nmea", "-f", files.nmea};
+    for (const auto &run : runsOfAll)
+        once.insert(once.end(), {"-o", client::gpsBabelOutputFormat(run.format), "-F", run.output});
+    const double oneRun = secondsOf([&] { return runGpsBabel(once); }, ok);
+    std::printf("| %-38s | %9.2f s | %-22s |\n", "KML, PLT, GPX in one GPSBabel run", oneRun, "");
 
     if (longMode) {
         logger.setBaudRate(115200);
