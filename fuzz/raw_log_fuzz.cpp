@@ -21,16 +21,33 @@ namespace {
 
 constexpr size_t kImage = log::kLogImageSize;
 
-// Where the ordered image must start, as the logger's ring defines it: at F,
-// the first used slot after E, the first empty slot; at 0 when there is no F.
+// Where the ordered image must start: at the first used slot after the
+// longest run of empty slots of the ring (runs may cross the end; of equal
+// runs the one that begins lowest), at 0 when no slot or every slot is empty.
+// Worked out here on the ring laid twice, independently of the library.
 size_t oldestSlot(const uint8_t *image)
 {
-    size_t firstEmpty = log::kRecordCount;
-    for (size_t i = 0; i < log::kRecordCount && firstEmpty == log::kRecordCount; ++i)
-        if (isEmptySlot(image + i * log::kRecordSize)) firstEmpty = i;
-    for (size_t i = firstEmpty + 1; i < log::kRecordCount; ++i)
-        if (!isEmptySlot(image + i * log::kRecordSize)) return i;
-    return 0;
+    const size_t n = log::kRecordCount;
+    auto empty = [&](size_t i) { return isEmptySlot(image + (i % n) * log::kRecordSize); };
+    size_t firstUsed = 0;
+    while (firstUsed < n && empty(firstUsed)) ++firstUsed;
+    if (firstUsed == n) return 0;
+    size_t bestBegin = n, bestLength = 0;
+    for (size_t i = firstUsed; i < firstUsed + n;) {
+        if (!empty(i)) {
+            ++i;
+            continue;
+        }
+        size_t j = i;
+        while (empty(j)) ++j;
+        const size_t length = j - i, begin = i % n;
+        if (length > bestLength || (length == bestLength && begin < bestBegin)) {
+            bestLength = length;
+            bestBegin = begin;
+        }
+        i = j;
+    }
+    return bestLength == 0 ? 0 : (bestBegin + bestLength) % n;
 }
 
 }  // namespace
@@ -49,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const InFolder in(folder);
     if (placement == 0) {
         writeWhole(folder / log::kRawLogFile, rest, restSize);
-        const size_t kept = std::min(restSize, kImage);
+        // A record cut off at the end of the file is no record.
+        const size_t kept = std::min(restSize / log::kRecordSize * log::kRecordSize, kImage);
         std::memcpy(image.data(), rest, kept);
         std::memset(image.data() + kept, 0xFF, kImage - kept);
     } else {

@@ -47,7 +47,7 @@ inline void checkTrackText(const std::string &text, const uint8_t *image)
     size_t at = headers.size();
     for (size_t slot = 0; slot < log::kRecordCount; ++slot) {
         const uint8_t *record = image + slot * log::kRecordSize;
-        if (isEmptySlot(record)) break;
+        if (isEmptySlot(record)) continue;  // a slot the logger could not write: the records go on
         const std::string mark = markColumn(record[15]);
         // GGA: mark, talker, time, lat, N/S, lon, E/W, 1, 08, 00.0, altitude, M, 00.0, M, '', '*..'
         // RMC: mark, talker, time, A, lat, N/S, lon, E/W, speed, 0.00, date, '', '*..'
