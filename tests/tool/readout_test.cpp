@@ -180,7 +180,7 @@ public:
     QString folder = sandbox.home() + QStringLiteral("/Tracks");
 };
 
-// The track points of GPSBabel's KML: one placemark with a time and lon,lat,alt per point.
+// The track points of GPSBabel's KML: a time and a position per point.
 struct KmlPoint {
     double latitude, longitude;
     std::string time;
@@ -188,18 +188,23 @@ struct KmlPoint {
 
 std::vector<KmlPoint> kmlTrackPoints(const std::string &kml)
 {
+    // Each track is one timed line: its times (<when>) first, then its
+    // positions (<gx:coord>longitude latitude altitude), in the same order.
     std::vector<KmlPoint> points;
     size_t at = 0;
-    while ((at = kml.find("<Placemark>", at)) != std::string::npos) {
-        const size_t end = kml.find("</Placemark>", at);
-        const std::string element = kml.substr(at, end - at);
+    while ((at = kml.find("<gx:Track>", at)) != std::string::npos) {
+        const size_t end = kml.find("</gx:Track>", at);
+        const std::string track = kml.substr(at, end - at);
         at = end;
-        const size_t when = element.find("<when>");
-        const size_t coordinates = element.find("<coordinates>");
-        if (when == std::string::npos || coordinates == std::string::npos) continue;  // the line of the whole track
-        double longitude = 0, latitude = 0;
-        std::sscanf(element.c_str() + coordinates + 13, "%lf,%lf", &longitude, &latitude);
-        points.push_back({latitude, longitude, element.substr(when + 6, element.find("</when>") - when - 6)});
+        std::vector<std::string> times;
+        for (size_t w = track.find("<when>"); w != std::string::npos; w = track.find("<when>", w + 1))
+            times.push_back(track.substr(w + 6, track.find("</when>", w) - w - 6));
+        size_t i = 0;
+        for (size_t c = track.find("<gx:coord>"); c != std::string::npos; c = track.find("<gx:coord>", c + 1), ++i) {
+            double longitude = 0, latitude = 0;
+            std::sscanf(track.c_str() + c + 10, "%lf %lf", &longitude, &latitude);
+            points.push_back({latitude, longitude, i < times.size() ? times[i] : std::string()});
+        }
     }
     return points;
 }
