@@ -68,7 +68,8 @@ void addStatsCommand(CLI::App &app, RunContext &context, CommandRunner &chosen)
     command
         ->add_option("SOURCE", options->input,
                      "the track text, the raw log, or a history entry like 12345/2026-12-10T12-00-00Z")
-        ->required();
+        ->required()
+        ->check(nonEmptyPath());
     addSplittingOptions(*command, options->splitting);
     command->add_flag("--json", options->json,
                       "one JSON object: {\"trips\": [{\"start\", \"end\", \"points\", \"distance_m\", \"duration_s\", "

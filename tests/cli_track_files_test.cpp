@@ -252,12 +252,12 @@ TEST_F(CommandLineTrackFilesTest, OddArgumentsAreUsageErrorsBeforeThePortIsTouch
         {{"--port", "3", "download", "", "--gpx"}, "an empty path"},
         {{"convert", "", out}, "an empty path"},
         {{"convert", text.string(), ""}, "an empty path"},
+        {{"stats", ""}, "an empty path"},
+        {{"stats", text.string(), "--tz", "UTC"}, "--days"},
         {{"firmware", "version", ""}, "an empty path"},
         {{"--port", "3", "firmware", "upgrade", "", "--yes"}, "an empty path"},
         {{"--port", "3", "download", out, "--gpx", "--tz", "Europe/Berlin"}, "--days"},
         {{"convert", text.string(), out, "--gpx", "--tz", "UTC"}, "--days"},
-        {{"--port", "3", "download", out, "--plt", "--trips", "2h"}, "add --kml or --gpx"},
-        {{"convert", text.string(), out, "--days"}, "add --kml or --gpx"},
     };
     for (const auto &c : cases) {
         std::string shown;
@@ -290,6 +290,9 @@ TEST_F(CommandLineTrackFilesTest, MissingAndUnusablePathsAreToldNeverACrash)
         {{"convert", text.string(), belowAFile}},
         {{"convert", text.string(), aFile.string()}},
         {{"convert", belowAFile, (dir / "out3").string()}},
+        {{"stats", missing}},
+        {{"stats", aFolder.string()}},
+        {{"stats", belowAFile}},
         {{"firmware", "version", missing}},
         {{"firmware", "version", aFile.string()}},
         {{"firmware", "version", belowAFile}},

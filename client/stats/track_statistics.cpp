@@ -1,6 +1,7 @@
 #include "stats/track_statistics.h"
 
 #include "conversion/file_ops.h"
+#include "conversion/track_records.h"
 #include "stats/geodesic.h"
 
 #include <algorithm>
@@ -142,21 +143,9 @@ TrackRecords readTrackRecords(const std::string &trackTextPath, std::string &err
 std::vector<size_t> tripStarts(const std::vector<TrackRecord> &records, const TrackSplitting &splitting)
 {
     std::vector<size_t> starts;
-    if (records.empty()) return starts;
-    starts.push_back(0);
-    std::tm previousDay = localCalendarTime(static_cast<std::time_t>(records[0].utcSeconds));
-    for (size_t i = 1; i < records.size(); ++i) {
-        bool split = false;
-        if (splitting.days) {
-            const std::tm day = localCalendarTime(static_cast<std::time_t>(records[i].utcSeconds));
-            split = day.tm_year != previousDay.tm_year || day.tm_yday != previousDay.tm_yday;
-            previousDay = day;
-        }
-        if (splitting.tripGapSeconds > 0 &&
-            records[i].utcSeconds - records[i - 1].utcSeconds > splitting.tripGapSeconds)
-            split = true;
-        if (split) starts.push_back(i);
-    }
+    TrackCutter cutter(splitting.tripGapSeconds, splitting.days);
+    for (size_t i = 0; i < records.size(); ++i)
+        if (cutter.startsNewTrack(records[i].utcSeconds) || i == 0) starts.push_back(i);
     return starts;
 }
 

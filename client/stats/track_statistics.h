@@ -31,8 +31,8 @@ struct TrackRecords {
 // when the file cannot be read.
 TrackRecords readTrackRecords(const std::string &trackTextPath, std::string &error);
 
-// The index of each trip's first record. The same rule as GPSBabel's track
-// filter of the exports: with days, a new trip where the local date (the
+// The index of each trip's first record, cut as the KML and GPX files are
+// (TrackCutter): with days, a new trip where the local date (the
 // process's time zone) changes; with a gap, where the time from one record to
 // the next is more than the gap; both together, either. No split: one trip.
 std::vector<size_t> tripStarts(const std::vector<TrackRecord> &records, const TrackSplitting &splitting);
