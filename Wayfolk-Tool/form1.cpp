@@ -1,11 +1,7 @@
 #include "form1.h"
 
-#include "command_flow.h"
-#include "conversion/readout_progress.h"
-#include "conversion/track_conversion.h"
-#include "fixed_places.h"
-#include "options_file.h"
 #include "picture_button.h"
+#include "qt_executor.h"
 #include "status_line.h"
 #include "user_dialogs.h"
 
@@ -13,45 +9,91 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDesktopServices>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QUrl>
 
-#include <algorithm>
-#include <iterator>
+#include <cstdlib>
 
 namespace wayfolk {
 
+using trk7700::form::CheckState;
+using trk7700::form::Command;
+using trk7700::form::ExportOption;
+
 namespace {
 
-constexpr int kListedPorts = 37;
+QString shown(const std::string &text) { return QString::fromStdString(text); }
+std::string entered(const QString &text) { return text.toStdString(); }
+
+Qt::CheckState qtState(CheckState state)
+{
+    switch (state) {
+    case CheckState::checked: return Qt::Checked;
+    case CheckState::grey: return Qt::PartiallyChecked;
+    case CheckState::unchecked: break;
+    }
+    return Qt::Unchecked;
+}
+
+CheckState modelState(Qt::CheckState state)
+{
+    switch (state) {
+    case Qt::Checked: return CheckState::checked;
+    case Qt::PartiallyChecked: return CheckState::grey;
+    case Qt::Unchecked: break;
+    }
+    return CheckState::unchecked;
+}
+
+void setTextIfChanged(QLineEdit *field, const std::string &text)
+{
+    if (field->text() != shown(text)) field->setText(shown(text));
+}
 
 }  // namespace
 
-Form1::Form1(trk7700::client::LibraryBinding &library, UserDialogs &dialogs, QWidget *parent)
-    : QWidget(parent), dialogs_(dialogs), detachedLauncher_(std::make_unique<trk7700::client::DetachedLauncher>()),
-      launcher_(detachedLauncher_.get()), flow_(new CommandFlow(library, this))
+Form1::Form1(trk7700::form::FormLibrary &library, UserDialogs &dialogs, QWidget *parent)
+    : QWidget(parent), dialogs_(dialogs), places_(trk7700::form::systemPlaces(WAYFOLK_TOOL_DATA_DIR)),
+      executor_(new QtExecutor(this))
 {
     buildControls();
-    connect(flow_, &CommandFlow::statusChanged, statusLine_, &StatusLine::setText);
-    connect(flow_, &CommandFlow::runningChanged, this, [this](bool running) {
-        if (running) {
-            setCursor(Qt::BusyCursor);
-        } else {
-            unsetCursor();
-            readoutRunning_ = false;
-        }
-    });
-    connect(flow_, &CommandFlow::bindingFailed, this, &Form1::message);
+    model_ = std::make_unique<trk7700::form::FormModel>(library, *executor_, *this, places_);
     connectPictureButtons();
     bindCommands();
-    connectSettingsPage();
-    Form_Load();
+    forwardEdits();
+    model_->load();
+    draw();
 }
 
 Form1::~Form1() = default;
 
-bool Form1::commandRunning() const { return flow_->running(); }
+// The command buttons, each with the model's command it stands for.
+QPushButton *Form1::buttonOf(Command command) const
+{
+    switch (command) {
+    case Command::connect: return Command1;
+    case Command::autoConnect: return Command11;
+    case Command::exitDumpMode: return Command3;
+    case Command::deviceInformation: return Command2;
+    case Command::readSettings: return Command10;
+    case Command::upgradeFirmware: return Command6;
+    case Command::readImageVersion: return Command7;
+    case Command::readLibraryVersion: return Command9;
+    case Command::readGpsTime: return Command12;
+    case Command::chooseFolder: return Command13;
+    case Command::readout: return Command5;
+    case Command::convert: return Command14;
+    case Command::erase: return Command4;
+    case Command::storeSettings: return Command8;
+    }
+    return nullptr;
+}
 
 void Form1::setCommandAction(QPushButton *button, std::function<void()> action)
 {
@@ -63,26 +105,15 @@ void Form1::setCommandAction(QPushButton *button, std::function<void()> action)
 void Form1::runCommand(QPushButton *button)
 {
     const auto action = commandActions_.value(button);
-    if (action) flow_->start(action);
+    if (action) action();
 }
 
 void Form1::bindCommands()
 {
-    setCommandAction(Command1, [this] { Command1_Click(); });
-    setCommandAction(Command11, [this] { Command11_Click(); });
-    setCommandAction(Command3, [this] { Command3_Click(); });
-    setCommandAction(Command2, [this] { Command2_Click(); });
-    setCommandAction(Command10, [this] { Command10_Click(); });
-    setCommandAction(Command6, [this] { Command6_Click(); });
-    setCommandAction(Command7, [this] { Command7_Click(); });
-    setCommandAction(Command9, [this] { Command9_Click(); });
-    setCommandAction(Command12, [this] { Command12_Click(); });
-    setCommandAction(Command13, [this] { Command13_Click(); });
-    setCommandAction(Command5, [this] { Command5_Click(); });
-    // Hidden; on its own it converts the text file named by the window as it is now.
-    setCommandAction(Command14, [this] { Command14_Click(readoutFilesNow()); });
-    setCommandAction(Command4, [this] { Command4_Click(); });
-    setCommandAction(Command8, [this] { Command8_Click(); });
+    for (int i = 0; i < trk7700::form::kCommandCount; ++i) {
+        const auto command = static_cast<Command>(i);
+        setCommandAction(buttonOf(command), [this, command] { model_->press(command); });
+    }
 }
 
 // Picture button, covered command button, and whether a click needs that
@@ -104,30 +135,55 @@ void Form1::connectPictureButtons()
             runCommand(member.covered);
         });
     }
-    // A covered button with the keyboard focus shows it on its picture.
+    // A covered button with the keyboard focus shows it on its picture; the
+    // maintenance buttons under the photo are named in the status line.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *before, QWidget *now) {
         for (PictureButton *picture : pictureButtons_)
             if (picture->covered() == before || picture->covered() == now) picture->caption()->update();
-        nameFocusedHiddenButton(now);
+        const QPushButton *underPhoto[] = {Command3, Command6, Command7, Command9, Command12};
+        const auto *focused = qobject_cast<QPushButton *>(now);
+        const bool hidden = focused != nullptr &&
+                            std::find(std::begin(underPhoto), std::end(underPhoto), focused) != std::end(underPhoto);
+        model_->focusHiddenButton(hidden ? std::optional<std::string>(entered(focused->text())) : std::nullopt);
     });
 }
 
-// The maintenance buttons lie under the photo: Tab reaches them unseen, so
-// the status line says which one Space would press.
-void Form1::nameFocusedHiddenButton(QWidget *now)
+void Form1::forwardEdits()
 {
-    const QPushButton *underPhoto[] = {Command3, Command6, Command7, Command9, Command12};
-    const auto *focused = qobject_cast<QPushButton *>(now);
-    const bool hidden =
-        focused != nullptr && std::find(std::begin(underPhoto), std::end(underPhoto), focused) != std::end(underPhoto);
-    if (hidden) {
-        focusWords_ = QStringLiteral("Tastaturfokus: „%1“ (unter dem Foto), die Leertaste drückt die Taste.")
-                          .arg(focused->text());
-        statusLine_->setText(focusWords_);
-    } else if (!focusWords_.isEmpty()) {
-        if (statusLine_->text() == focusWords_) statusLine_->setText(QString());
-        focusWords_.clear();
-    }
+    connect(Combo1, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (!drawing_) model_->selectPort(index);
+    });
+    connect(Text1, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (!drawing_) model_->editFolder(entered(text));
+    });
+    const std::pair<QCheckBox *, ExportOption> options[] = {{Check2, ExportOption::kml},
+                                                            {Check3, ExportOption::plt},
+                                                            {Check4, ExportOption::gpx},
+                                                            {Check7, ExportOption::dateInName},
+                                                            {Check8, ExportOption::perMark}};
+    for (const auto &[box, which] : options)
+        connect(box, &QCheckBox::stateChanged, this, [this, box, which = which] {
+            if (!drawing_) model_->setExportOption(which, modelState(box->checkState()));
+        });
+    for (QRadioButton *option : {Option4, Option5})
+        connect(option, &QRadioButton::toggled, this, [this] {
+            if (!drawing_) model_->setLogSelection(Option4->isChecked(), Option5->isChecked());
+        });
+    connect(Text2, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (!drawing_) model_->editTimeInterval(entered(text));
+    });
+    connect(Text3, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (!drawing_) model_->editDistanceInterval(entered(text));
+    });
+    connect(Text4, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (!drawing_) model_->editMinSpeed(entered(text));
+    });
+    connect(Check9, &QCheckBox::toggled, this, [this](bool on) {
+        if (!drawing_) model_->setVibration(on);
+    });
+    connect(Check1, &QCheckBox::toggled, this, [this](bool on) {
+        if (!drawing_) model_->setTag(on);
+    });
 }
 
 void Form1::setOffered(QLabel *label, bool offered)
@@ -138,79 +194,118 @@ void Form1::setOffered(QLabel *label, bool offered)
     label->setPalette(palette);
 }
 
-void Form1::message(const QString &text) { dialogs_.message(this, text); }
-
-std::function<void()> Form1::showElapsedWhile(const QString &what)
+void Form1::draw()
 {
-    if (!flow_->closing()) statusLine_->setBusy();
-    QElapsedTimer clock;
-    clock.start();
-    return [this, what, clock] {
-        statusLine_->setBusy();
-        statusLine_->setText(QStringLiteral("%1 %2").arg(
-            what, QString::fromStdString(trk7700::client::formatDuration(clock.elapsed() / 1000.0))));
-    };
-}
-
-void Form1::Form_Load()
-{
-    Combo1->clear();
-    for (int number = 1; number <= kListedPorts; ++number) Combo1->addItem(QStringLiteral("COM%1").arg(number));
-    Combo1->setCurrentIndex(-1);
-    restoreOptions();
-    if (Text1->text().isEmpty()) Text1->setText(defaultTargetFolder());
-}
-
-void Form1::restoreOptions()
-{
-    const StoredOptions stored = readOptionsFile(optionsFileToRead());
-    QCheckBox *const boxes[kStoredCheckBoxes] = {Check2, Check3, Check4, Check7, Check8};
-    for (int i = 0; i < kStoredCheckBoxes; ++i) {
-        if (!stored.checkBoxes[i]) continue;
-        // Grey is accepted from the file, though the user cannot produce it.
-        boxes[i]->setTristate(*stored.checkBoxes[i] == Qt::PartiallyChecked);
-        boxes[i]->setCheckState(*stored.checkBoxes[i]);
+    if (!model_) return;
+    const trk7700::form::FormView &view = model_->view();
+    drawing_ = true;
+    for (int i = 0; i < trk7700::form::kCommandCount; ++i) {
+        const auto command = static_cast<Command>(i);
+        buttonOf(command)->setEnabled(view.isEnabled(command));
     }
-    if (stored.folder) Text1->setText(*stored.folder);
+    setOffered(Label34, view.connectOffered);
+    setOffered(Label35, view.autoConnectOffered);
+    setOffered(Label33, view.readoutOffered);
+    setOffered(Label36, view.eraseOffered);
+    setOffered(Label31, view.storeOffered);
+    if (view.busy)
+        setCursor(Qt::BusyCursor);
+    else
+        unsetCursor();
+
+    if (Combo1->count() != static_cast<int>(view.ports.size())) {
+        Combo1->clear();
+        for (const std::string &port : view.ports) Combo1->addItem(shown(port));
+    }
+    Combo1->setCurrentIndex(view.selectedPort);
+    setTextIfChanged(Text1, view.folder);
+    QCheckBox *const options[] = {Check2, Check3, Check4, Check7, Check8};
+    for (int i = 0; i < trk7700::form::kExportOptionCount; ++i) {
+        const Qt::CheckState state = qtState(view.exportOptions[i]);
+        // Grey is accepted from the options file, though the user cannot produce it.
+        options[i]->setTristate(state == Qt::PartiallyChecked);
+        options[i]->setCheckState(state);
+    }
+
+    Label19->setText(shown(view.portCaption));
+    Label16->setText(shown(view.serialNumber));
+    Label15->setText(shown(view.firmwareVersion));
+    Label17->setText(shown(view.imageVersion));
+    Label20->setText(shown(view.gpsTime));
+    Label29->setText(shown(view.dateStamp));
+
+    Option4->setChecked(view.logByTime);
+    Option5->setChecked(view.logByDistance);
+    if (!view.logByTime && !view.logByDistance) {
+        // Neither selected, as before the first read-back.
+        Option4->setAutoExclusive(false);
+        Option5->setAutoExclusive(false);
+        Option4->setChecked(false);
+        Option5->setChecked(false);
+        Option4->setAutoExclusive(true);
+        Option5->setAutoExclusive(true);
+    }
+    setTextIfChanged(Text2, view.timeText);
+    setTextIfChanged(Text3, view.distanceText);
+    setTextIfChanged(Text4, view.minSpeedText);
+    Text2->setToolTip(shown(view.timeTip));
+    Text3->setToolTip(shown(view.distanceTip));
+    Text4->setToolTip(shown(view.minSpeedTip));
+    Check9->setChecked(view.vibration);
+    Check1->setChecked(view.tag);
+
+    statusLine_->setText(shown(view.status));
+    statusLine_->setNote(shown(view.note));
+    switch (view.bar) {
+    case trk7700::form::Bar::hidden: statusLine_->setProgress(-1); break;
+    case trk7700::form::Bar::busy: statusLine_->setBusy(); break;
+    case trk7700::form::Bar::percent: statusLine_->setProgress(view.percent, shown(view.barText)); break;
+    }
+    drawing_ = false;
 }
 
-void Form1::storeOptions()
+void Form1::viewChanged() { draw(); }
+
+void Form1::message(const trk7700::form::Message &message)
 {
-    const std::array<Qt::CheckState, kStoredCheckBoxes> states = {
-        Check2->checkState(), Check3->checkState(), Check4->checkState(), Check7->checkState(), Check8->checkState()};
-    const QString optionsFile = optionsFileToWrite();
-    if (!writeOptionsFile(optionsFile, states, Text1->text()))
-        message(QStringLiteral("Die Optionen können nicht in %1 gespeichert werden.").arg(optionsFile));
+    dialogs_.message(this, shown(trk7700::form::fullText(message)));
 }
 
-// Closing waits for a running command, then leaves dump mode, stores the
-// options and lets the window go.
+Answer Form1::ask(const trk7700::form::Message &question, Answer defaultAnswer)
+{
+    return dialogs_.ask(this, shown(trk7700::form::fullText(question)), defaultAnswer);
+}
+
+std::optional<std::string> Form1::chooseFolder(const std::string &startFolder)
+{
+    const QString chosen = dialogs_.chooseFolder(this, QFile::decodeName(startFolder.c_str()));
+    if (chosen.isEmpty()) return std::nullopt;
+    return QFile::encodeName(chosen).toStdString();
+}
+
+bool Form1::openUrl(const std::string &path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));
+}
+
+void Form1::closeWindow()
+{
+    mayClose_ = true;
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+// The user chose to stop a readout on closing: the library call cannot be
+// interrupted, so the program ends here.
+void Form1::endProgram() { std::_Exit(EXIT_SUCCESS); }
+
 void Form1::closeEvent(QCloseEvent *event)
 {
-    if (unloaded_) {
+    if (mayClose_) {
         event->accept();
         return;
     }
     event->ignore();
-    if (flow_->running() && !flow_->closing())
-        statusLine_->setNote(
-            readoutRunning_ ? QStringLiteral("Das Fenster schließt sich, sobald der Download beendet und "
-                                             "umgewandelt ist.")
-                            : QStringLiteral("Das Fenster schließt sich, sobald der laufende Befehl beendet ist."));
-    flow_->close([this] { Form_Unload(); });
+    model_->requestClose();
 }
-
-void Form1::Form_Unload()
-{
-    flow_->call<trk7700::client::LinkCall>(
-        QStringLiteral("Beende..."), [](CommandFlow::Binding &library) { return library.exitDumpMode(); },
-        [this](const trk7700::client::LinkCall &) {
-            storeOptions();
-            unloaded_ = true;
-            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-        });
-}
-
-void Form1::Command13_Click() { Text1->setText(dialogs_.chooseFolder(this)); }
 
 }  // namespace wayfolk

@@ -1,6 +1,5 @@
 // The window's controls: names, captions, containers, places (in twips, 15 to
 // a pixel), stacking and focus order.
-#include "fixed_places.h"
 #include "form1.h"
 #include "picture_button.h"
 #include "status_line.h"
@@ -142,7 +141,8 @@ void Form1::buildControls()
     Label22 = place<QLabel>("Label22", Frame1, 1440, 480, 855, 255, 36, QStringLiteral("Markierung:"));
     Label1 = place<QLabel>("Label1", Frame1, 120, 480, 1215, 255, 35, QStringLiteral("Vibationssensor:"));
     Command13 = place<QPushButton>("Command13", this, 2760, 1810, 1095, 255, 32, QStringLiteral("Durchsuchen"));
-    Text1 = place<QLineEdit>("Text1", this, 120, 1830, 2415, 330, 31, defaultTargetFolder());
+    Text1 =
+        place<QLineEdit>("Text1", this, 120, 1830, 2415, 330, 31, QString::fromStdString(places_.defaultTargetFolder));
     Command11 = place<QPushButton>("Command11", this, 3120, 540, 975, 195, 26, QStringLiteral("Automatisch Verbinden"));
     Command10 = place<QPushButton>("Command10", this, 7200, 0, 1695, 495, 10, QStringLiteral("Einstellungen auslesen"));
     Command8 = place<QPushButton>("Command8", this, 7800, 5280, 975, 255, 8, QStringLiteral("Einstellungen speichern"));
@@ -163,9 +163,10 @@ void Form1::buildControls()
     Label19 = place<QLabel>("Label19", this, 120, 120, 1935, 255, 30, QStringLiteral("Com Port wählen:"));
     Label21 = place<QLabel>("Label21", this, 6000, 1560, 2055, 255, 29, QStringLiteral("hr:min:sec , day,month,year"));
     Label20 = place<QLabel>("Label20", this, 5400, 1560, 3255, 375, 28, QStringLiteral(" GPS UTC Time = "));
-    Label18 = place<QLabel>("Label18", this, 5760, 1560, 3015, 375, 25,
-                            QStringLiteral(" Firmware file is in  ") + firmwareFolder() +
-                                QString::fromLatin1(kFirmwareImageName));
+    Label18 = place<QLabel>(
+        "Label18", this, 5760, 1560, 3015, 375, 25,
+        QString::fromStdString(trk7700::form::text(trk7700::form::TextId::firmwareFilePlace,
+                                                   {places_.firmwareFolder + trk7700::form::kFirmwareImageName})));
     Label17 = place<QLabel>("Label17", this, 5400, 2040, 2895, 255, 24, QStringLiteral("Bin File FW Version = ? "));
     Label16 = place<QLabel>("Label16", this, 5040, 2640, 2295, 255, 23, QStringLiteral("Seriennummer = "));
     Label15 = place<QLabel>("Label15", this, 7320, 2640, 1575, 255, 22, QStringLiteral("FW Ver = "));
@@ -187,10 +188,6 @@ void Form1::buildControls()
     }
     Command1->setIcon(QIcon(pressedFace_));
     Text1->setFont(folderFieldFont());
-    Text2->setToolTip(QStringLiteral("Es wird alle X Sekunden ein Log geschrieben."));
-    Text3->setToolTip(QStringLiteral("Es wird alle X Meter ein Log geschrieben."));
-    Text4->setToolTip(QStringLiteral(
-        "Mindestgeschwindigkeit die erreicht sein muss, damit ein Log geschrieben wird. 0= Geschwindigkeit egal."));
     useWindowBackground(Label15);
     useWindowBackground(Label16);
     for (PictureButton *picture : pictureButtons_) picture->caption()->setWordWrap(false);

@@ -1,5 +1,4 @@
 // Wayfolk-Tool: the desktop tool of the TRK-7700 logger.
-#include "binding/library_binding.h"
 #include "form1.h"
 #include "user_dialogs.h"
 
@@ -10,9 +9,9 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(wayfolk::kApplicationTitle));
 
-    trk7700::client::LibraryBinding library;
+    const auto library = trk7700::form::makeBoundLibrary();
     wayfolk::StandardDialogs dialogs;
-    wayfolk::Form1 window(library, dialogs);
+    wayfolk::Form1 window(*library, dialogs);
     window.show();
     return QApplication::exec();
 }

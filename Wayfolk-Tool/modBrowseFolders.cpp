@@ -5,10 +5,10 @@
 
 namespace modBrowseFolders {
 
-QString BrowseFolder(QWidget *owner, const QString &title)
+QString BrowseFolder(QWidget *owner, const QString &title, const QString &startFolder)
 {
     const QString prompt = title.isEmpty() ? QString::fromUtf8(kDefaultTitle) : title;
-    const QString chosen = QFileDialog::getExistingDirectory(owner, prompt, QString(), QFileDialog::ShowDirsOnly);
+    const QString chosen = QFileDialog::getExistingDirectory(owner, prompt, startFolder, QFileDialog::ShowDirsOnly);
     return chosen.isEmpty() ? QString() : QDir(chosen).absolutePath();
 }
 

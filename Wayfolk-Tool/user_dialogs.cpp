@@ -39,6 +39,9 @@ Answer StandardDialogs::ask(QWidget *owner, const QString &question, Answer defa
     return answerOf(*box);
 }
 
-QString StandardDialogs::chooseFolder(QWidget *owner) { return modBrowseFolders::BrowseFolder(owner); }
+QString StandardDialogs::chooseFolder(QWidget *owner, const QString &startFolder)
+{
+    return modBrowseFolders::BrowseFolder(owner, QString(), startFolder);
+}
 
 }  // namespace wayfolk

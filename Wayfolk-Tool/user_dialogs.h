@@ -1,6 +1,8 @@
 #pragma once
 // How the window speaks to the user besides its controls: message boxes,
 // questions and the folder dialog. The tests put a recorder in their place.
+#include "form_host.h"
+
 #include <QString>
 
 class QMessageBox;
@@ -12,7 +14,7 @@ namespace wayfolk {
 inline constexpr char kApplicationTitle[] = "Wayfolk-Tool";
 
 // The two buttons of a question box.
-enum class Answer { yes, no };
+using Answer = trk7700::form::Answer;
 
 class UserDialogs {
 public:
@@ -22,8 +24,8 @@ public:
     // A question box with "Ja" and "Nein"; Enter gives defaultAnswer, Escape
     // and closing the box give no.
     virtual Answer ask(QWidget *owner, const QString &question, Answer defaultAnswer) = 0;
-    // The folder the user chose, or empty when cancelled.
-    virtual QString chooseFolder(QWidget *owner) = 0;
+    // The folder the user chose, or empty when cancelled; the dialog opens in startFolder.
+    virtual QString chooseFolder(QWidget *owner, const QString &startFolder) = 0;
 };
 
 // The question box that ask() shows, not yet shown.
@@ -35,7 +37,7 @@ class StandardDialogs : public UserDialogs {
 public:
     void message(QWidget *owner, const QString &text) override;
     Answer ask(QWidget *owner, const QString &question, Answer defaultAnswer) override;
-    QString chooseFolder(QWidget *owner) override;
+    QString chooseFolder(QWidget *owner, const QString &startFolder) override;
 };
 
 }  // namespace wayfolk

@@ -68,6 +68,27 @@ LinkCall BoundLibrary::readBinFileFwVersion(std::string &version, const std::str
     return call;
 }
 
+namespace {
+
+// The binding with the library it owns.
+class OwnedLibrary : public BoundLibrary {
+public:
+    explicit OwnedLibrary(std::unique_ptr<client::LibraryBinding> binding)
+        : BoundLibrary(*binding), binding_(std::move(binding))
+    {
+    }
+
+private:
+    std::unique_ptr<client::LibraryBinding> binding_;
+};
+
+}  // namespace
+
+std::unique_ptr<FormLibrary> makeBoundLibrary(const std::string &fileName)
+{
+    return std::make_unique<OwnedLibrary>(std::make_unique<client::LibraryBinding>(fileName));
+}
+
 std::string BoundLibrary::portFailure(int comNumber) { return client::explainPortFailure(comNumber); }
 
 std::string BoundLibrary::searchFailure(int selectedPort)

@@ -6,6 +6,7 @@
 #include "binding/library_binding.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace trk7700::form {
@@ -64,5 +65,8 @@ public:
 private:
     client::LibraryBinding &binding_;
 };
+
+// The library loaded by its file name on first use, for a view's main().
+std::unique_ptr<FormLibrary> makeBoundLibrary(const std::string &fileName = client::kLibraryFileName);
 
 }  // namespace trk7700::form

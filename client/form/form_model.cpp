@@ -168,8 +168,8 @@ public:
     void post(std::function<void()> work, std::function<void()> done, std::function<void()> whileRunning)
     {
         ++outstanding_;
-        if (whileRunning) executor_.startTicking(std::move(whileRunning));
         const bool ticking = static_cast<bool>(whileRunning);
+        if (ticking) executor_.startTicking(std::move(whileRunning));
         executor_.run(std::move(work), [this, done = std::move(done), ticking] {
             if (ticking) executor_.stopTicking();
             --outstanding_;
@@ -227,6 +227,12 @@ FormModel::FormModel(FormLibrary &library, FormExecutor &executor, FormHost &hos
     view_.gpsTime = text(TextId::gpsTime);
     view_.gpsTime = view_.gpsTime.substr(0, view_.gpsTime.find("::"));
     view_.dateStamp = "Label29";
+    const auto range = [](client::FieldRange field) {
+        return std::vector<std::string>{std::to_string(field.fewest), std::to_string(field.most)};
+    };
+    view_.timeTip = text(TextId::timeFieldTip, range(client::kTimeIntervalSeconds));
+    view_.distanceTip = text(TextId::distanceFieldTip, range(client::kDistanceIntervalMetres));
+    view_.minSpeedTip = text(TextId::minSpeedFieldTip, range(client::kMinSpeedKmh));
     refreshControls();
 }
 
@@ -294,9 +300,9 @@ void FormModel::refreshControls()
     enable(Command::autoConnect, !connected_ && idle);
     for (Command command : {Command::readout, Command::chooseFolder, Command::erase, Command::storeSettings})
         enable(command, device);
-    for (Command command : {Command::exitDumpMode, Command::deviceInformation, Command::readSettings,
-                            Command::upgradeFirmware, Command::readImageVersion, Command::readLibraryVersion,
-                            Command::readGpsTime, Command::convert})
+    for (Command command :
+         {Command::exitDumpMode, Command::deviceInformation, Command::readSettings, Command::upgradeFirmware,
+          Command::readImageVersion, Command::readLibraryVersion, Command::readGpsTime, Command::convert})
         enable(command, idle);
     view_.connectOffered = view_.autoConnectOffered = !connected_ && idle;
     view_.readoutOffered = view_.eraseOffered = view_.storeOffered = device;
@@ -399,10 +405,12 @@ void FormModel::setExportOption(ExportOption which, CheckState state)
     changed();
 }
 
-void FormModel::setLogByTime(bool byTime)
+void FormModel::setLogByTime(bool byTime) { setLogSelection(byTime, !byTime); }
+
+void FormModel::setLogSelection(bool byTime, bool byDistance)
 {
     view_.logByTime = byTime;
-    view_.logByDistance = !byTime;
+    view_.logByDistance = byDistance;
     changed();
 }
 
@@ -637,7 +645,7 @@ void FormModel::settleConnection(int32_t result, const Settled &settled)
 void FormModel::finishDeviceCommand(int32_t result, const std::string &words)
 {
     settleConnection(result, [this, result, words](bool lost) {
-        if (!lost) {
+        if (!lost && result != return_not_dump_mode) {
             if (!words.empty()) setStatus(words);
         } else if (result == return_not_dump_mode || words.empty()) {
             setStatus(resultWords(result, text(TextId::connectionLost)));
@@ -659,8 +667,8 @@ void FormModel::readDeviceInformation(Then then)
         TextId::readingInformation,
         [this, port] {
             DeviceInformation information;
-            information.call = library_.readDeviceInformation(port, information.serialNumber,
-                                                              information.firmwareVersion);
+            information.call =
+                library_.readDeviceInformation(port, information.serialNumber, information.firmwareVersion);
             return information;
         },
         [this, then](const DeviceInformation &information) {
@@ -772,7 +780,8 @@ void FormModel::upgradeFirmware()
             }
             const std::string current =
                 loggerFirmwareVersion_.empty() ? text(TextId::unknownVersion) : loggerFirmwareVersion_;
-            const Message question{TextId::upgradeQuestion, {current, image.version}, text(TextId::upgradeKeepConnected)};
+            const Message question{
+                TextId::upgradeQuestion, {current, image.version}, text(TextId::upgradeKeepConnected)};
             changed();
             if (host_.ask(question, Answer::no) != Answer::yes) {
                 setStatus(text(TextId::upgradeCancelled));
@@ -980,8 +989,7 @@ void FormModel::readout()
     runner_->finishEvenWhenClosing();
     const int32_t port = comPort_;
     call<LinkCall>(
-        TextId::waitingForLogger,
-        [this, port, path = *stagedText_] { return library_.dumpDb(port, path); },
+        TextId::waitingForLogger, [this, port, path = *stagedText_] { return library_.dumpDb(port, path); },
         [this, files](const LinkCall &call) {
             downloading_ = false;
             stagedText_.reset();
@@ -1159,8 +1167,7 @@ void FormModel::storeSettings()
     };
     const Field fields[] = {
         {view_.logByTime, view_.timeText, client::kTimeIntervalSeconds, TextId::timeFieldName, "Sekunden"},
-        {view_.logByDistance, view_.distanceText, client::kDistanceIntervalMetres, TextId::distanceFieldName,
-         "Meter"},
+        {view_.logByDistance, view_.distanceText, client::kDistanceIntervalMetres, TextId::distanceFieldName, "Meter"},
         {minSpeedKnotsRead_.empty(), view_.minSpeedText, client::kMinSpeedKmh, TextId::minSpeedFieldName, "km/h"},
     };
     for (const Field &field : fields) {

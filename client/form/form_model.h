@@ -45,6 +45,8 @@ public:
     void editFolder(const std::string &folder);
     void setExportOption(ExportOption which, CheckState state);
     void setLogByTime(bool byTime);
+    // Both radio buttons as they stand; with neither selected both intervals are sent as not set.
+    void setLogSelection(bool byTime, bool byDistance);
     void editTimeInterval(const std::string &text);
     void editDistanceInterval(const std::string &text);
     void editMinSpeed(const std::string &text);
@@ -139,8 +141,8 @@ private:
     std::string loggerFirmwareVersion_;  // read at connect; empty when unknown
     std::string informationWords_;       // a failed information read while connecting, for the status line
     bool readoutRunning_ = false;
-    bool downloading_ = false;                 // the library's download runs (stopping it ends the program)
-    std::optional<std::string> stagedText_;    // the download's staging file while it runs
+    bool downloading_ = false;               // the library's download runs (stopping it ends the program)
+    std::optional<std::string> stagedText_;  // the download's staging file while it runs
     std::optional<std::chrono::steady_clock::time_point> readoutStart_;
     std::string focusWords_;
     std::string minSpeedKnotsRead_;  // the knots exactly as read; emptied by an edit of the speed

@@ -43,7 +43,8 @@ StoredOptions readOptionsFile(const std::string &path)
         if (!line.empty() && line.back() == '\r') line.pop_back();
         lines.push_back(line);
     }
-    for (size_t i = 0; i < kExportOptionCount && i < lines.size(); ++i) stored.checkBoxes[i] = parseCheckState(lines[i]);
+    for (size_t i = 0; i < kExportOptionCount && i < lines.size(); ++i)
+        stored.checkBoxes[i] = parseCheckState(lines[i]);
     if (lines.size() > kExportOptionCount) stored.folder = lines[kExportOptionCount];
     return stored;
 }

@@ -12,23 +12,23 @@ namespace trk7700::form {
 
 enum class TextId {
     // Message boxes as the tool has always shown them
-    selectComPort,           // "Bitte Com Port auswählen."
-    selectComPortSettings,   // "Please select COM port"
-    comPortNotFound,         // "Com Port nicht gefunden, oder belegt."
-    dumpModeBusy,            // "Auslesemodus belegt. Wayfolk bitte neustarten."
-    cannotOpenComPort,       // "Kann Com Port nicht öffnen !"
-    dumpModeLocked,          // "Auslese Modus gesperrt !"
-    connectionError,         // "Verbindungsfehler %1"
-    libraryResult,           // "%1": a result's number and name
-    plain,                   // "%1": a text made elsewhere (the binding's failure)
-    readoutDone,             // "Fertig ausgelesen"
-    eraseQuestion,           // "Alle Daten im Wayfolk löschen?"
-    eraseDone,               // "Daten im Wayfolk erfolgreich gelöscht"
-    notConnected,            // "Nicht verbunden"
-    loggerNoAnswer,          // "Wayfolk Antwortet nicht"
-    upgradeQuestion,         // "Firmware %1 durch %2 ersetzen?"
-    upgradeFinish,           // "F/W Upgrade Finish,Please Remove USB Cable"
-    settingsStored,          // "Daten erfolgreich gespeichert"
+    selectComPort,          // "Bitte Com Port auswählen."
+    selectComPortSettings,  // "Please select COM port"
+    comPortNotFound,        // "Com Port nicht gefunden, oder belegt."
+    dumpModeBusy,           // "Auslesemodus belegt. Wayfolk bitte neustarten."
+    cannotOpenComPort,      // "Kann Com Port nicht öffnen !"
+    dumpModeLocked,         // "Auslese Modus gesperrt !"
+    connectionError,        // "Verbindungsfehler %1"
+    libraryResult,          // "%1": a result's number and name
+    plain,                  // "%1": a text made elsewhere (the binding's failure)
+    readoutDone,            // "Fertig ausgelesen"
+    eraseQuestion,          // "Alle Daten im Wayfolk löschen?"
+    eraseDone,              // "Daten im Wayfolk erfolgreich gelöscht"
+    notConnected,           // "Nicht verbunden"
+    loggerNoAnswer,         // "Wayfolk Antwortet nicht"
+    upgradeQuestion,        // "Firmware %1 durch %2 ersetzen?"
+    upgradeFinish,          // "F/W Upgrade Finish,Please Remove USB Cable"
+    settingsStored,         // "Daten erfolgreich gespeichert"
     // Messages of this tool
     folderMissing,
     folderCannotBeMade,
@@ -103,15 +103,15 @@ enum class TextId {
     imageUnreadable,
     readoutFailed,
     // Labels
-    portCaption,         // "Com Port wählen:"
-    connectedTo,         // "Verbunden mit COM  = %1"
-    serialNumber,        // "Seriennummer = %1"
-    firmwareVersion,     // "FW Ver = %1"
-    imageVersion,        // "Bin File FW Version = %1"
-    libraryVersion,      // "DLL Version = %1"
-    gpsTime,             // " GPS UTC Time = %1:%2:%3,   %4,%5,%6"
-    firmwareFilePlace,   // " Firmware file is in  %1"
-    unknownVersion,      // "(Version unbekannt)"
+    portCaption,        // "Com Port wählen:"
+    connectedTo,        // "Verbunden mit COM  = %1"
+    serialNumber,       // "Seriennummer = %1"
+    firmwareVersion,    // "FW Ver = %1"
+    imageVersion,       // "Bin File FW Version = %1"
+    libraryVersion,     // "DLL Version = %1"
+    gpsTime,            // " GPS UTC Time = %1:%2:%3,   %4,%5,%6"
+    firmwareFilePlace,  // " Firmware file is in  %1"
+    unknownVersion,     // "(Version unbekannt)"
     // Tool tips of the settings fields
     timeFieldTip,
     distanceFieldTip,

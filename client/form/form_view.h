@@ -55,6 +55,8 @@ struct FormView {
     bool logByTime = false, logByDistance = false;
     std::string timeText = "5", distanceText = "50", minSpeedText = "0";
     bool vibration = false, tag = false;
+    // The fields' tool tips, with the ranges the logger takes.
+    std::string timeTip, distanceTip, minSpeedTip;
 
     // The status line: the text, a note that stays after it, the bar.
     std::string status, note;

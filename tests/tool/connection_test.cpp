@@ -212,9 +212,15 @@ private slots:
         QCOMPARE(window.dialogs.messages, QStringList());
         QTRY_COMPARE(exitRequests(*logger), 1);  // the simulator sees it a moment later
         QTRY_VERIFY(!logger->inDumpMode());
-        verifyConnected(window);  // the window still looks connected
-        window.run(window->Command12);
-        QCOMPARE(window.dialogs.messages, QStringList{"26 return_not_dump_mode"});
+        // The window shows at once that the connection ended, as after a vanished logger.
+        verifyNotConnected(window);
+        QCOMPARE(window->Label16->text(), QStringLiteral("Seriennummer = "));
+        QCOMPARE(window->Label15->text(), QStringLiteral("FW Ver = "));
+        QVERIFY2(window->statusLine()->text().contains(QStringLiteral("„Verbinden“")),
+                 qPrintable(window->statusLine()->text()));
+        window.click(window->Picture7);  // and connects again
+        verifyConnected(window);
+        QCOMPARE(window.dialogs.messages, QStringList());
     }
 
     void deviceInformation_data()
@@ -360,9 +366,9 @@ private slots:
                  qPrintable(window->statusLine()->text()));
     }
 
-    // Dump mode left (by "Exit Dump Mode" here): the next device command gets
-    // 26, tells it as before, and the window goes back to its unconnected
-    // look; "Verbinden" then connects again.
+    // Dump mode left (by "Exit Dump Mode" here): the window looks unconnected
+    // at once; a device command run all the same gets 26, tells it as before
+    // with what to do, and "Verbinden" then connects again.
     void notDumpModeShowsNotConnected_data()
     {
         QTest::addColumn<QString>("command");
@@ -389,7 +395,7 @@ private slots:
         window.click(window->Picture7);
         window.run(window->Command3);
         QTRY_VERIFY(!logger->inDumpMode());
-        verifyConnected(window);  // the exit alone changes nothing on the window
+        verifyNotConnected(window);
 
         window.run(window->findChild<QPushButton *>(command));
         QCOMPARE(window.dialogs.messages, QStringList{message});

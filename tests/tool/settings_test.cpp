@@ -159,24 +159,49 @@ private slots:
         QTest::newRow("neither option: both intervals 0") << 0 << "5"
                                                           << "50"
                                                           << "" << stored << kNotSet << kNotSet << 5;
-        QTest::newRow("leading number, halves to even") << 4 << "2.5 s"
-                                                        << "50"
-                                                        << "" << stored << 2u << kNotSet << 5;
-        QTest::newRow("3.5 rounds to 4") << 4 << "3.5"
-                                         << "50"
-                                         << "" << stored << 4u << kNotSet << 5;
-        QTest::newRow("19: 4000 s") << 4 << "4000"
-                                    << "50"
-                                    << ""
-                                    << "19 return_timeInterval_over_3600second_error" << 0u << 0u << -1;
-        QTest::newRow("20: 4000 m") << 5 << "5"
-                                    << "4000"
-                                    << ""
-                                    << "20 return_displacementinterval_over_3000meter_error" << 0u << 0u << -1;
-        QTest::newRow("30: 37 km/h are 21 knots") << 4 << "5"
-                                                  << "50"
-                                                  << "37"
-                                                  << "30 return_log_min_speed_over_20_knot_error" << 0u << 0u << -1;
+        // A field that is not a whole number within the logger's range is named
+        // with its range, and nothing is sent.
+        const auto refused = [](const char *field, const char *range, const char *entry) {
+            return QStringLiteral("%1 nimmt eine ganze Zahl von %2; „%3“ ist keine solche Zahl. Bitte korrigieren und "
+                                  "erneut speichern. Es wurde nichts gespeichert.")
+                .arg(QString::fromUtf8(field), QString::fromUtf8(range), QString::fromUtf8(entry));
+        };
+        QTest::newRow("seconds with a unit")
+            << 4 << "2.5 s"
+            << "50"
+            << "" << refused("Das Log-Intervall in Sekunden", "1 bis 3600 Sekunden", "2.5 s") << 0u << 0u << -1;
+        QTest::newRow("seconds with a fraction")
+            << 4 << "3.5"
+            << "50"
+            << "" << refused("Das Log-Intervall in Sekunden", "1 bis 3600 Sekunden", "3.5") << 0u << 0u << -1;
+        QTest::newRow("4000 s") << 4 << "4000"
+                                << "50"
+                                << "" << refused("Das Log-Intervall in Sekunden", "1 bis 3600 Sekunden", "4000") << 0u
+                                << 0u << -1;
+        QTest::newRow("0 s") << 4 << "0"
+                             << "50"
+                             << "" << refused("Das Log-Intervall in Sekunden", "1 bis 3600 Sekunden", "0") << 0u << 0u
+                             << -1;
+        QTest::newRow("4000 m") << 5 << "5"
+                                << "4000"
+                                << "" << refused("Das Log-Intervall in Metern", "1 bis 3000 Meter", "4000") << 0u << 0u
+                                << -1;
+        QTest::newRow("37 km/h are 21 knots")
+            << 4 << "5"
+            << "50"
+            << "37" << refused("Die Minimal Geschwindigkeit", "0 bis 36 km/h", "37") << 0u << 0u << -1;
+        QTest::newRow("letters as speed")
+            << 4 << "5"
+            << "50"
+            << "abc" << refused("Die Minimal Geschwindigkeit", "0 bis 36 km/h", "abc") << 0u << 0u << -1;
+        QTest::newRow("empty speed") << 4 << "5"
+                                     << "50"
+                                     << " " << refused("Die Minimal Geschwindigkeit", "0 bis 36 km/h", " ") << 0u << 0u
+                                     << -1;
+        // The field not in force is not looked at.
+        QTest::newRow("distance ignored when by time") << 4 << "7"
+                                                       << "x"
+                                                       << "" << stored << 7u << kNotSet << 5;
     }
 
     void store()
@@ -232,23 +257,23 @@ private slots:
         QTest::newRow("seconds beyond 16 bits") << 4 << "40000"
                                                 << "50"
                                                 << "0"
-                                                << "\"40000\"";
+                                                << "„40000“";
         QTest::newRow("seconds far beyond") << 4 << "1e300"
                                             << "50"
                                             << "0"
-                                            << "\"1e300\"";
+                                            << "„1e300“";
         QTest::newRow("metres below 16 bits") << 5 << "5"
                                               << "-40000"
                                               << "0"
-                                              << "\"-40000\"";
+                                              << "„-40000“";
         QTest::newRow("km/h beyond a byte of knots") << 4 << "5"
                                                      << "50"
                                                      << "500"
-                                                     << "\"500\" km/h";
+                                                     << "„500“";
         QTest::newRow("km/h far beyond") << 4 << "5"
                                          << "50"
                                          << "9e99"
-                                         << "\"9e99\" km/h";
+                                         << "„9e99“";
     }
 
     void entriesTooLarge()
@@ -301,20 +326,19 @@ private slots:
         window.run(window->Command8);
         QCOMPARE(window.dialogs.messages, message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(logger->snapshot().settingsUploads, 0);
-        QVERIFY(window->Command8->isEnabled());
+        QCOMPARE(window->Command8->isEnabled(), connected);
     }
 
-    // Neither command calls the library without a port; the store leaves its button alone.
+    // Neither command calls the library without a port.
     void noPortSelected()
     {
         Sandbox sandbox;
         auto logger = sandbox.startLogger(3);
         ToolWindow window;
-        window->Command8->setEnabled(true);
         window.run(window->Command10);
         window.run(window->Command8);
         QCOMPARE(window.dialogs.messages, QStringList({"Please select COM port", "Please select COM port"}));
-        QVERIFY(window->Command8->isEnabled());
+        QVERIFY(!window->Command8->isEnabled());  // not connected
         QCOMPARE(logger->openCount(), 0);
         QCOMPARE(window->comPort(), 0);
     }

@@ -26,23 +26,32 @@ struct Question {
 
 class RecordingDialogs : public UserDialogs {
 public:
-    void message(QWidget *, const QString &text) override { messages << text; }
+    // A message box's first line is the text the tool has always shown; what
+    // happened and what to do follow after a blank line.
+    void message(QWidget *, const QString &text) override
+    {
+        messages << text.section(QStringLiteral("\n\n"), 0, 0);
+        fullMessages << text;
+    }
     Answer ask(QWidget *, const QString &question, Answer defaultAnswer) override
     {
         questions.push_back({question, defaultAnswer});
         return answer;
     }
-    QString chooseFolder(QWidget *) override
+    QString chooseFolder(QWidget *, const QString &startFolder) override
     {
         ++folderDialogs;
+        folderDialogStart = startFolder;
         return folderToChoose;
     }
 
-    QStringList messages;
+    QStringList messages;      // first lines
+    QStringList fullMessages;  // whole texts
     QList<Question> questions;
     Answer answer = Answer::yes;  // how every question is answered
     QString folderToChoose;
     int folderDialogs = 0;
+    QString folderDialogStart;  // where the last folder dialog opened
 };
 
 // The library as the tool binds it, from beside the test executable; one for
@@ -80,6 +89,8 @@ private:
 class ToolWindow {
 public:
     explicit ToolWindow(trk7700::client::LibraryBinding &binding = library());
+    // The window over another library (a fake).
+    explicit ToolWindow(trk7700::form::FormLibrary &library);
     ~ToolWindow();  // closes the window if still open
     ToolWindow(const ToolWindow &) = delete;
     ToolWindow &operator=(const ToolWindow &) = delete;
@@ -101,6 +112,7 @@ public:
     RecordingDialogs dialogs;
 
 private:
+    std::unique_ptr<trk7700::form::BoundLibrary> bound_;
     std::unique_ptr<Form1> form_;
 };
 

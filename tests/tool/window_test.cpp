@@ -282,11 +282,14 @@ private slots:
     {
         Sandbox sandbox;
         ToolWindow window;
-        QCOMPARE(window->Text2->toolTip(), QStringLiteral("Es wird alle X Sekunden ein Log geschrieben."));
-        QCOMPARE(window->Text3->toolTip(), QStringLiteral("Es wird alle X Meter ein Log geschrieben."));
+        // The fields' tips name the ranges the logger takes.
+        QCOMPARE(window->Text2->toolTip(),
+                 QStringLiteral("Es wird alle X Sekunden ein Log geschrieben (1 bis 3600 Sekunden)."));
+        QCOMPARE(window->Text3->toolTip(),
+                 QStringLiteral("Es wird alle X Meter ein Log geschrieben (1 bis 3000 Meter)."));
         QCOMPARE(window->Text4->toolTip(),
                  QStringLiteral("Mindestgeschwindigkeit die erreicht sein muss, damit ein Log geschrieben wird. "
-                                "0= Geschwindigkeit egal."));
+                                "0= Geschwindigkeit egal (0 bis 36 km/h)."));
         for (QWidget *hidden : std::initializer_list<QWidget *>{window->Command2, window->Command10, window->Command14,
                                                                 window->Picture3, window->Picture4, window->Label29})
             QVERIFY2(hidden->isHidden(), qPrintable(hidden->objectName()));
@@ -326,7 +329,6 @@ private slots:
         window->Label19->setText(QStringLiteral("Verbunden mit COM  = 256"));
         window->Label16->setText(QStringLiteral("Seriennummer = 4294967295"));
         window->Label15->setText(QStringLiteral("FW Ver = 31.7"));
-        window->Label9->setText(QStringLiteral("DLL Version = 1.5"));
         int checked = 0;
         for (QWidget *control : window->findChildren<QWidget *>()) {
             if (!control->isVisible() || captionOf(control).isEmpty()) continue;
@@ -439,11 +441,15 @@ private slots:
             window.dialogs.folderToChoose = QStringLiteral("/data/chosen");
             window.click(window->Picture5);  // before connecting, too
             QCOMPARE(window.dialogs.folderDialogs, 1);
+            QCOMPARE(window.dialogs.folderDialogStart, sandbox.home() + QStringLiteral("/Wayfolk"));
             QCOMPARE(window->Text1->text(), QStringLiteral("/data/chosen"));
 
-            window.dialogs.folderToChoose.clear();  // cancelled
+            // The dialog opens in the folder the field names; cancelling keeps the field.
+            window.dialogs.folderToChoose.clear();
             window.click(window->Picture5);
-            QCOMPARE(window->Text1->text(), QString());
+            QCOMPARE(window.dialogs.folderDialogStart, QStringLiteral("/data/chosen"));
+            QCOMPARE(window->Text1->text(), QStringLiteral("/data/chosen"));
+            window->Text1->setText(QString());  // emptied by hand
             QVERIFY(window.close());
         }
         QVERIFY(readAll(sandbox.optionsFile()).endsWith(" 0\r\n\r\n"));
@@ -475,7 +481,7 @@ private slots:
         window->Command9->setFocus();
         QTest::keyClick(window->Command9, Qt::Key_Space);
         QVERIFY(window.waitForIdle());
-        QCOMPARE(window->Label9->text(), QStringLiteral("DLL Version = 1.5"));
+        QCOMPARE(window->statusLine()->text(), QStringLiteral("DLL Version = 1.5"));
     }
 
     // The status line names the hidden button that has the keyboard focus,
