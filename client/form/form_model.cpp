@@ -542,6 +542,7 @@ void FormModel::autoConnect()
             case return_into_dump_mode_fail: message({TextId::dumpModeLocked, {}, {}}); break;
             case return_into_dump_mode_successful:
                 beginConnection();
+                comPort_ = search.foundPort;
                 view_.portCaption = text(TextId::connectedTo, {std::to_string(search.foundPort)});
                 selectFoundPort(search.foundPort);
                 afterConnect();
@@ -1140,7 +1141,6 @@ void FormModel::eraseAfterQuestion()
                 words = resultWords(call.result, text(TextId::eraseUnclear));
                 setStatus(words);
                 message({TextId::loggerNoAnswer, {}, words});
-                words.clear();
                 break;
             default:
                 if (call.made()) words = resultWords(call.result, text(TextId::eraseUnclear));
