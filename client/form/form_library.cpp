@@ -1,6 +1,6 @@
 #include "form_library.h"
 
-#include "binding/port_diagnosis.h"
+#include "form_port_words.h"
 #include "form_system.h"
 
 namespace trk7700::form {
@@ -89,12 +89,12 @@ std::unique_ptr<FormLibrary> makeBoundLibrary(const std::string &fileName)
     return std::make_unique<OwnedLibrary>(std::make_unique<client::LibraryBinding>(fileName));
 }
 
-std::string BoundLibrary::portFailure(int comNumber) { return client::explainPortFailure(comNumber); }
+std::string BoundLibrary::portFailure(int comNumber) { return portFailureWords(client::diagnosePort(comNumber)); }
 
 std::string BoundLibrary::searchFailure(int selectedPort)
 {
     int port = selectedPort > 0 ? selectedPort : firstPortWithEntry(kHighestSearchedPort);
-    return client::explainPortFailure(port < 1 ? 1 : port);
+    return portFailureWords(client::diagnosePort(port < 1 ? 1 : port));
 }
 
 }  // namespace trk7700::form

@@ -305,16 +305,17 @@ private slots:
         QTest::addColumn<QString>("status");
         QTest::newRow("not mapped") << false << ""
                                     << "Com Port nicht gefunden, oder belegt."
-                                    << "COM5 is not mapped: the port directory ";
+                                    << "COM5 ist keinem Gerät zugeordnet: der Port-Ordner ";
         QTest::newRow("not a serial device") << false << "file"
                                              << "Com Port nicht gefunden, oder belegt."
                                              << "COM5 (";
         QTest::newRow("device missing") << false << "dangling"
                                         << "Com Port nicht gefunden, oder belegt."
                                         << "COM5 (";
-        QTest::newRow("search: nothing mapped") << true << ""
-                                                << "Kann Com Port nicht öffnen !"
-                                                << "Auf keinem Port antwortet ein Logger. COM1 is not mapped: ";
+        QTest::newRow("search: nothing mapped")
+            << true << ""
+            << "Kann Com Port nicht öffnen !"
+            << "Auf keinem Port antwortet ein Logger. COM1 ist keinem Gerät zugeordnet: ";
         QTest::newRow("search: a port that is no device") << true << "file"
                                                           << "Kann Com Port nicht öffnen !"
                                                           << "Auf keinem Port antwortet ein Logger. COM5 (";
@@ -345,9 +346,12 @@ private slots:
         const QString shown = window->statusLine()->text();
         QVERIFY2(shown.startsWith(status), qPrintable(shown));
         if (entry == QStringLiteral("file"))
-            QVERIFY2(shown.contains(QStringLiteral("is not a serial device")), qPrintable(shown));
+            QVERIFY2(shown.contains(QStringLiteral("ist kein serielles Gerät, sondern eine gewöhnliche Datei")),
+                     qPrintable(shown));
         if (entry == QStringLiteral("dangling"))
-            QVERIFY2(shown.contains(QStringLiteral("does not exist")), qPrintable(shown));
+            QVERIFY2(shown.contains(QStringLiteral("gibt es nicht (der Verweis zeigt ins Leere)")), qPrintable(shown));
+        // The box carries the same words beneath its first line.
+        QCOMPARE(window.dialogs.fullMessages, QStringList{message + QStringLiteral("\n\n") + shown});
         verifyNotConnected(window);
     }
 
