@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -71,7 +72,11 @@ Form1::Form1(trk7700::form::FormLibrary &library, UserDialogs &dialogs, QWidget 
     draw();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // The application outlives the window: its focus changes must no longer reach the model.
+    disconnect(focusConnection_);
+}
 
 // The command buttons, each with the model's command it stands for.
 QPushButton *Form1::buttonOf(Command command) const
@@ -137,7 +142,7 @@ void Form1::connectPictureButtons()
     }
     // A covered button with the keyboard focus shows it on its picture; the
     // maintenance buttons under the photo are named in the status line.
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *before, QWidget *now) {
+    focusConnection_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget *before, QWidget *now) {
         for (PictureButton *picture : pictureButtons_)
             if (picture->covered() == before || picture->covered() == now) picture->caption()->update();
         const QPushButton *underPhoto[] = {Command3, Command6, Command7, Command9, Command12};
@@ -268,7 +273,10 @@ void Form1::viewChanged() { draw(); }
 
 void Form1::message(const trk7700::form::Message &message)
 {
-    dialogs_.message(this, shown(trk7700::form::fullText(message)));
+    if (message.notice)
+        dialogs_.notice(this, shown(trk7700::form::fullText(message)));
+    else
+        dialogs_.message(this, shown(trk7700::form::fullText(message)));
 }
 
 Answer Form1::ask(const trk7700::form::Message &question, Answer defaultAnswer)
@@ -296,11 +304,19 @@ void Form1::closeWindow()
 
 // The user chose to stop a readout on closing: the library call cannot be
 // interrupted, so the program ends here.
-void Form1::endProgram() { std::_Exit(EXIT_SUCCESS); }
+void Form1::endProgram()
+{
+    if (programEnd_)
+        programEnd_();
+    else
+        std::_Exit(EXIT_SUCCESS);
+}
 
 void Form1::closeEvent(QCloseEvent *event)
 {
     if (mayClose_) {
+        // A notice still open goes with the window.
+        for (QMessageBox *box : findChildren<QMessageBox *>()) box->close();
         event->accept();
         return;
     }

@@ -45,6 +45,9 @@ public:
     // What starts GPSBabel after a readout; a detached start by default.
     void setProgramLauncher(trk7700::client::ProgramLauncher &launcher) { model_->setProgramLauncher(launcher); }
 
+    // What ends the program when the user stops a download on closing; _Exit by default.
+    void setProgramEnd(std::function<void()> end) { programEnd_ = std::move(end); }
+
     trk7700::form::FormModel &model() { return *model_; }
     bool commandRunning() const { return model_->commandRunning(); }
     StatusLine *statusLine() const { return statusLine_; }
@@ -111,6 +114,8 @@ private:
     QHash<QPushButton *, std::function<void()>> commandActions_;
     // The controls in the order of the window's control table, with their place in the focus order.
     std::vector<std::pair<QWidget *, int>> tableOrder_;
+    std::function<void()> programEnd_;
+    QMetaObject::Connection focusConnection_;
     bool drawing_ = false;
     bool mayClose_ = false;
 };

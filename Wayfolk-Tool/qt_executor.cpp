@@ -28,7 +28,8 @@ void QtExecutor::run(std::function<void()> work, std::function<void()> done)
         workerContext_,
         [this, work = std::move(work), done = std::move(done)] {
             work();
-            QMetaObject::invokeMethod(this, [done] { done(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [done] { done(); }, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
 }

@@ -15,6 +15,15 @@ void StandardDialogs::message(QWidget *owner, const QString &text)
     box.exec();
 }
 
+void StandardDialogs::notice(QWidget *owner, const QString &text)
+{
+    auto *box =
+        new QMessageBox(QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok, owner);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
 QMessageBox *makeQuestionBox(QWidget *owner, const QString &question, Answer defaultAnswer)
 {
     auto *box = new QMessageBox(QMessageBox::Question, QString::fromUtf8(kApplicationTitle), question,

@@ -21,6 +21,9 @@ public:
     virtual ~UserDialogs() = default;
     // A message box with the text and one OK button; returns once it is closed.
     virtual void message(QWidget *owner, const QString &text) = 0;
+    // A message box that does not wait: it closes with its owner, so that it
+    // never holds up closing the window.
+    virtual void notice(QWidget *owner, const QString &text) { message(owner, text); }
     // A question box with "Ja" and "Nein"; Enter gives defaultAnswer, Escape
     // and closing the box give no.
     virtual Answer ask(QWidget *owner, const QString &question, Answer defaultAnswer) = 0;
@@ -36,6 +39,7 @@ Answer answerOf(const QMessageBox &box);
 class StandardDialogs : public UserDialogs {
 public:
     void message(QWidget *owner, const QString &text) override;
+    void notice(QWidget *owner, const QString &text) override;
     Answer ask(QWidget *owner, const QString &question, Answer defaultAnswer) override;
     QString chooseFolder(QWidget *owner, const QString &startFolder) override;
 };

@@ -1089,7 +1089,7 @@ void FormModel::conversionDone(const ReadoutFiles &files, const ConversionOutcom
                             : text(TextId::pointsRead, {points}));
     readoutStart_.reset();
     // A close that was asked for is not held up by a box nobody waits for.
-    if (!runner_->closing()) message({TextId::readoutDone, {}, view_.status});
+    if (!runner_->closing()) message({TextId::readoutDone, {}, view_.status, true});
 }
 
 // Started and left to run; the files appear in the folder when it is done.

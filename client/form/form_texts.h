@@ -130,6 +130,9 @@ struct Message {
     TextId id = TextId::plain;
     std::vector<std::string> arguments;
     std::string details;  // already worded; may be empty
+    // A notice that ends a command and asks nothing ("Fertig ausgelesen"): a
+    // view may show it without waiting, so that it never holds up a close.
+    bool notice = false;
     bool operator==(const Message &) const = default;
 };
 

@@ -432,7 +432,11 @@ private slots:
         readout.window->runCommand(readout.window->Command5);
         QTRY_VERIFY(readout.window->statusLine()->progress() > 0);
 
+        readout.window.dialogs.answer = Answer::no;  // let it finish
         readout.window->close();
+        QCOMPARE(readout.window.dialogs.questions.size(), 1);
+        QVERIFY(readout.window.dialogs.questions[0].text.startsWith(QStringLiteral("Der Download läuft noch.")));
+        QCOMPARE(readout.window.dialogs.questions[0].defaultAnswer, Answer::no);
         const QString note =
             QStringLiteral("Das Fenster schließt sich, sobald der Download beendet und umgewandelt ist.");
         QVERIFY2(readout.window->statusLine()->text().endsWith(note), qPrintable(readout.window->statusLine()->text()));
@@ -441,7 +445,8 @@ private slots:
         QVERIFY2(readout.window->statusLine()->text().endsWith(note), qPrintable(readout.window->statusLine()->text()));
 
         QTRY_VERIFY_WITH_TIMEOUT(!readout.window->isVisible(), 60000);
-        QCOMPARE(readout.window.dialogs.messages, QStringList{"Fertig ausgelesen"});
+        QCOMPARE(readout.window.dialogs.messages, QStringList());  // no box holds the close up
+        QCOMPARE(readout.window.programEnds, 0);
         const QStringList text = crlfLines(readout.folder + "/Wayfolk.txt");
         QCOMPARE(text.size(), 2 + 6);
         QStringList sentences;
@@ -453,6 +458,27 @@ private slots:
                  (QStringList{"Wayfolk.gpx", "Wayfolk.nmea", "Wayfolk.txt"}));
         QTRY_COMPARE(exitRequests(*readout.logger), 1);
         QVERIFY(QFile::exists(readout.sandbox.optionsFile()));
+    }
+
+    // Closing during a download, choosing to stop it: the program ends at
+    // once and the earlier readout's files stay as they were.
+    void closingDuringReadoutCanStopIt()
+    {
+        Readout readout;
+        readout.setLog(logWithMarks({kNoMark, 4, 4}));
+        const auto earlier = writeEarlierReadout(readout.folder, {"Wayfolk.txt", "Wayfolk.nmea", "Wayfolk.gpx"});
+        QVERIFY(readout.connect());
+        readout.logger->setBaudRate(16'000'000);
+        readout.window->runCommand(readout.window->Command5);
+        QTRY_VERIFY(readout.window->statusLine()->progress() > 0);
+
+        readout.window.dialogs.answer = Answer::yes;
+        readout.window->close();
+        QCOMPARE(readout.window.programEnds, 1);
+        for (const auto &[name, content] : earlier) QCOMPARE(readAll(readout.folder + "/" + name), content);
+        QVERIFY(!QFile::exists(readout.folder + "/Wayfolk.txt.partial"));
+        // (Here the program would be gone; the test lets the library finish before it cleans up.)
+        QVERIFY(readout.window.waitForIdle(60000));
     }
 
     void unmarkedLogMakesNoMarkFile()

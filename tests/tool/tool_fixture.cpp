@@ -55,11 +55,13 @@ std::unique_ptr<trk7700::sim::SimulatedLogger> Sandbox::startLogger(int comNumbe
 ToolWindow::ToolWindow(trk7700::client::LibraryBinding &binding)
     : bound_(std::make_unique<trk7700::form::BoundLibrary>(binding)), form_(std::make_unique<Form1>(*bound_, dialogs))
 {
+    form_->setProgramEnd([this] { ++programEnds; });
     form_->show();
 }
 
 ToolWindow::ToolWindow(trk7700::form::FormLibrary &library) : form_(std::make_unique<Form1>(library, dialogs))
 {
+    form_->setProgramEnd([this] { ++programEnds; });
     form_->show();
 }
 

@@ -110,6 +110,8 @@ public:
     bool close(int timeoutMs = 30000);
 
     RecordingDialogs dialogs;
+    // How often the window would have ended the program (stopping a download on closing).
+    int programEnds = 0;
 
 private:
     std::unique_ptr<trk7700::form::BoundLibrary> bound_;

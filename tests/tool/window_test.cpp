@@ -18,6 +18,8 @@
 #include <QSet>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QPointer>
 #include <QTest>
 
 #include <map>
@@ -431,6 +433,21 @@ private slots:
             QVERIFY2(runs[picture->covered()] >= 1, qPrintable(picture->objectName()));
         QCOMPARE(runs[window->Command1], 2);
         QCOMPARE(runs[window->Command5], 1);
+    }
+
+    // "Fertig ausgelesen" does not wait for OK: a close asked for meanwhile
+    // is not held up, and the box goes with the window.
+    void finishedNoticeDoesNotBlockClosing()
+    {
+        Sandbox sandbox;
+        ToolWindow window;
+        StandardDialogs().notice(&*window, QStringLiteral("Fertig ausgelesen"));
+        const QPointer<QMessageBox> box = window->findChild<QMessageBox *>();
+        QVERIFY(box != nullptr);
+        QTRY_VERIFY(box->isVisible());
+        QVERIFY(window.close());
+        QVERIFY(!window->isVisible());
+        QVERIFY(box.isNull() || !box->isVisible());
     }
 
     void browseFolder()
