@@ -1081,12 +1081,13 @@ void FormModel::conversionDone(const ReadoutFiles &files, const ConversionOutcom
         message({TextId::fileNotWritable, {outcome.failedPath}, {}});
         return;
     }
-    startGpsBabel(files);
+    const std::string converting = startGpsBabel(files);
     // The readout of the connected logger is complete (not a conversion run on its own).
     if (readoutRunning_) readoutSinceConnect_ = connected_;
     const std::string points = std::to_string(outcome.sentenceLines / 2);
-    setStatus(readoutStart_ ? text(TextId::pointsReadIn, {points, duration(secondsSince(*readoutStart_))})
-                            : text(TextId::pointsRead, {points}));
+    setStatus((readoutStart_ ? text(TextId::pointsReadIn, {points, duration(secondsSince(*readoutStart_))})
+                             : text(TextId::pointsRead, {points})) +
+              (converting.empty() ? std::string() : " · " + converting));
     readoutStart_.reset();
     // A close that was asked for is not held up by a box nobody waits for.
     if (!runner_->closing()) message({TextId::readoutDone, {}, view_.status, true});
@@ -1094,8 +1095,10 @@ void FormModel::conversionDone(const ReadoutFiles &files, const ConversionOutcom
 
 // Started and left to run; the files appear in the folder when it is done.
 // A program that cannot be started is told once, not once per format.
-void FormModel::startGpsBabel(const ReadoutFiles &files)
+// Returns what the status line says about the runs started.
+std::string FormModel::startGpsBabel(const ReadoutFiles &files)
 {
+    std::string started;
     client::ExportOptions options;
     options.kml = view_.option(ExportOption::kml) == CheckState::checked;
     options.plt = view_.option(ExportOption::plt) == CheckState::checked;
@@ -1105,10 +1108,16 @@ void FormModel::startGpsBabel(const ReadoutFiles &files)
         std::string error;
         // GPSBabel writes its file by name: nothing planted there may redirect it.
         client::removePlantedEntry(run.output);
-        if (launcher_->startDetached(client::kGpsBabelProgram, run.arguments, error) || told) continue;
+        if (launcher_->startDetached(client::kGpsBabelProgram, run.arguments, error)) {
+            const std::string shown = run.format == "ozi" ? "PLT" : run.format == "kml" ? "KML" : "GPX";
+            started += (started.empty() ? "" : ", ") + shown;
+            continue;
+        }
+        if (told) continue;
         told = true;
         message({TextId::gpsBabelCannotStart, {client::kGpsBabelProgram, client::kGpsBabelPackage}, {}});
     }
+    return started.empty() ? started : text(TextId::startingGpsBabel, {started});
 }
 
 // Erasing cannot be undone: it is asked first, Nein being the default, and

@@ -111,7 +111,7 @@ private:
     void placeReadout(const client::ReadoutFiles &files);
     void convert(const client::ReadoutFiles &files);
     void conversionDone(const client::ReadoutFiles &files, const client::ConversionOutcome &outcome);
-    void startGpsBabel(const client::ReadoutFiles &files);
+    std::string startGpsBabel(const client::ReadoutFiles &files);
     void erase();
     void eraseAfterQuestion();
     void storeSettings();

@@ -553,6 +553,7 @@ TEST_F(FormModelTest, ReadoutWritesIntoTheFolderAndStartsGpsBabelForCheckedForma
     EXPECT_EQ(launcher.started, std::vector<std::string>{trk7700::client::kGpsBabelProgram});
     EXPECT_EQ(host.messageIds(), Ids{TextId::readoutDone});
     EXPECT_EQ(model->view().status.rfind("Fertig ausgelesen: 2 Punkte", 0), 0u) << model->view().status;
+    EXPECT_NE(model->view().status.find(" · GPSBabel erstellt GPX ..."), std::string::npos) << model->view().status;
     EXPECT_EQ(model->view().bar, Bar::hidden);
 }
 
