@@ -213,6 +213,7 @@ void Form1::draw()
     setOffered(Label33, view.readoutOffered);
     setOffered(Label36, view.eraseOffered);
     setOffered(Label31, view.storeOffered);
+    setOffered(Label32, view.browseOffered);
     if (view.busy)
         setCursor(Qt::BusyCursor);
     else

@@ -306,6 +306,8 @@ void FormModel::refreshControls()
         enable(command, idle);
     view_.connectOffered = view_.autoConnectOffered = !connected_ && idle;
     view_.readoutOffered = view_.eraseOffered = view_.storeOffered = device;
+    // "Durchsuchen" works before connecting, too.
+    view_.browseOffered = idle;
     view_.busy = runner_->running();
     if (!view_.busy) readoutRunning_ = false;
     changed();

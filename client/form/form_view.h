@@ -40,7 +40,7 @@ struct FormView {
     bool enabled[kCommandCount] = {};
     // The picture buttons' captions: black when offered, grey when not.
     bool connectOffered = true, autoConnectOffered = true, readoutOffered = false, eraseOffered = false,
-         storeOffered = false;
+         storeOffered = false, browseOffered = true;
     bool busy = false;  // a command runs: the busy cursor
 
     std::vector<std::string> ports;  // "COM1".. in the port list; entry n - 1 is COMn

@@ -505,6 +505,7 @@ TEST_F(FormModelTest, PressesDuringACommandAreInert)
     }
     EXPECT_FALSE(model->view().eraseOffered);
     EXPECT_FALSE(model->view().storeOffered);
+    EXPECT_FALSE(model->view().browseOffered);
     EXPECT_TRUE(model->view().busy);
     executor.runAll();
     EXPECT_EQ(library.calls, Calls{"dumpDb 3"});
