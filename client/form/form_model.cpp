@@ -330,7 +330,7 @@ void FormModel::load()
     view_.ports.clear();
     for (int number = 1; number <= kListedPorts; ++number) view_.ports.push_back("COM" + std::to_string(number));
     view_.selectedPort = -1;
-    const StoredOptions stored = readOptionsFile(places_.optionsFile);
+    const StoredOptions stored = readOptionsFile(places_.optionsFileToRead);
     for (int i = 0; i < kExportOptionCount; ++i)
         if (stored.checkBoxes[i]) view_.exportOptions[i] = *stored.checkBoxes[i];
     if (stored.folder) view_.folder = *stored.folder;

@@ -60,6 +60,9 @@ bool writeOptionsFile(const std::string &path, const std::array<CheckState, kExp
     // replaced, not followed, and a full disk leaves the earlier file.
     const std::string scratch = path + ".new";
     std::error_code ec;
+    // An installed window's first write makes its configuration folder.
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    if (!parent.empty()) std::filesystem::create_directories(parent, ec);
     std::filesystem::remove(scratch, ec);
     {
         std::ofstream file(scratch, std::ios::binary | std::ios::trunc);
@@ -88,6 +91,10 @@ FormPlaces systemPlaces(const std::string &dataDirectory)
     places.defaultTargetFolder = home + separator + "Wayfolk";
     places.firmwareFolder = home + separator + "abcd" + separator + "binfile" + separator;
     places.voicePromptFolder = client::voicePromptFolder(dataDirectory);
+    const client::OptionsFilePlaces options =
+        client::optionsFilePlaces(kOptionsFileName, client::executableFolder(), client::userConfigFolder());
+    places.optionsFile = options.write;
+    places.optionsFileToRead = options.read;
     return places;
 }
 

@@ -12,16 +12,19 @@
 
 namespace trk7700::form {
 
-// The options file, read and written in the current directory.
+// The options file's name. The build tree's window reads and writes it in the
+// current directory; an installed one keeps it in the user's configuration
+// folder and takes over a file an earlier version left in the start folder.
 inline constexpr char kOptionsFileName[] = "wayfolk-tool.ini";
 // The firmware image the library looks for in the firmware folder.
 inline constexpr char kFirmwareImageName[] = "TRK7700_Encode.Bin";
 
 struct FormPlaces {
-    std::string optionsFile = kOptionsFileName;
-    std::string defaultTargetFolder;  // ~/Wayfolk, expanded
-    std::string firmwareFolder;       // ~/abcd/binfile/, expanded, with its separator at the end
-    std::string voicePromptFolder;    // absolute, with its separator at the end
+    std::string optionsFile = kOptionsFileName;        // written at the end
+    std::string optionsFileToRead = kOptionsFileName;  // read at the start
+    std::string defaultTargetFolder;                   // ~/Wayfolk, expanded
+    std::string firmwareFolder;                        // ~/abcd/binfile/, expanded, with its separator at the end
+    std::string voicePromptFolder;                     // absolute, with its separator at the end
 };
 // The places of this system; dataDirectory is where an installed tool keeps its voice prompts.
 FormPlaces systemPlaces(const std::string &dataDirectory);

@@ -208,6 +208,7 @@ protected:
     FormModelTest()
     {
         places.optionsFile = (dir / "wayfolk-tool.ini").string();
+        places.optionsFileToRead = places.optionsFile;
         places.defaultTargetFolder = (dir / "Wayfolk").string();
         places.firmwareFolder = (dir / "binfile/").string();
         places.voicePromptFolder = (dir / "wav/").string();
