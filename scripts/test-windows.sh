@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Tests TRK7700_DLL.dll and trk7700.exe under Wine against the Linux simulator.
+# Tests TRK7700_DLL.dll, trk7700.exe and Wayfolk-Tool.exe under Wine against
+# the Linux simulator.
 #
 # For each Windows build (build-win64, build-win32) it starts the simulated
 # logger (build/bin/trk7700-sim, from the plain Linux build) on a
 # pseudo-terminal, makes a private Wine prefix whose COM3 is that
 # pseudo-terminal, and runs the Windows test programs and the command line
-# (tests/windows/cli_under_wine.sh) in it. Then it makes the installer
-# (scripts/make-windows-installer.sh) and installs and uninstalls it silently
-# in a fresh prefix (tests/windows/installer_under_wine.sh). The downloaded text is compared
+# (tests/windows/cli_under_wine.sh) in it, and the window on an X display of
+# its own (Xvfb; tests/windows/window_under_wine.sh). Then it makes the
+# installer (scripts/make-windows-installer.sh) and installs and uninstalls it
+# silently in a fresh prefix (tests/windows/installer_under_wine.sh). The downloaded text is compared
 # with the text the Linux library makes from the same simulated log. Wine maps the machine's built-in UARTs (/dev/ttyS*, one may
 # be the console) to COM ports by itself: Wine runs in a private mount
 # namespace where each of them is /dev/null, so no test reaches a real port.
@@ -38,6 +40,16 @@ if [ ${#need_install[@]} -ne 0 ]; then
   $sudo apt-get update -qq
   $sudo apt-get install -y -qq --no-install-recommends "${need_install[@]}" >/dev/null
 fi
+# The window's test: an X server, clicks, screenshots, the close request.
+need_install=()
+for p in xvfb xdotool imagemagick python3-xlib; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need_install+=("$p")
+done
+if [ ${#need_install[@]} -ne 0 ]; then
+  echo "Installing: ${need_install[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get install -y -qq --no-install-recommends "${need_install[@]}" >/dev/null
+fi
 readonly wine64=/usr/lib/wine/wine64 wine32=/usr/lib/wine/wine wineserver=/usr/lib/wine/wineserver
 
 # --- builds -----------------------------------------------------------------
@@ -51,6 +63,7 @@ TRK_JOBS=$jobs scripts/build-windows.sh "${bits_list[@]}"
 
 work=$(mktemp -d /tmp/trk7700-wine.XXXXXX)
 sim_pid=""
+xvfb_pid=""
 stop_simulator() {
   if [ -n "$sim_pid" ]; then
     kill "$sim_pid" 2>/dev/null || true
@@ -60,9 +73,23 @@ stop_simulator() {
 }
 cleanup() {
   stop_simulator
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
+
+# An X display of our own for the window (a free number, told by Xvfb).
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+[ -s "$work/display" ] || { cat "$work/xvfb.log"; echo "Xvfb did not start" >&2; exit 1; }
+display=":$(head -1 "$work/display")"
 
 # Starts a simulated logger with the test log; sets sim_pts to its
 # pseudo-terminal.
@@ -85,17 +112,20 @@ passed=()
 failed=()
 skipped=()
 
-# --- the DLLs' export tables, and the command line is there ----------------------
+# --- the DLLs' export tables, the window's imports, the programs are there ----
 for bits in "${bits_list[@]}"; do
-  if [ -f build-win$bits/bin/trk7700.exe ]; then
-    passed+=("trk7700.exe built $bits-bit")
+  for program in trk7700.exe Wayfolk-Tool.exe; do
+    if [ -f build-win$bits/bin/$program ]; then
+      passed+=("$program built $bits-bit")
+    else
+      echo "build-win$bits/bin/$program is missing"; failed+=("$program built $bits-bit")
+    fi
+  done
+  if ctest --test-dir build-win$bits -R 'windows_dll_exports|windows_tool_imports' --no-tests=error --output-on-failure \
+    >"$work/exports-$bits.log" 2>&1; then
+    passed+=("exports and imports $bits-bit")
   else
-    echo "build-win$bits/bin/trk7700.exe is missing"; failed+=("trk7700.exe built $bits-bit")
-  fi
-  if ctest --test-dir build-win$bits -R windows_dll_exports --no-tests=error --output-on-failure >"$work/exports-$bits.log" 2>&1; then
-    passed+=("exports $bits-bit")
-  else
-    cat "$work/exports-$bits.log"; failed+=("exports $bits-bit")
+    cat "$work/exports-$bits.log"; failed+=("exports and imports $bits-bit")
   fi
 done
 
@@ -140,6 +170,8 @@ for bits in "${bits_list[@]}"; do
     TRK7700_TEST_COM=$com TRK7700_REFERENCE_TEXT="$reference_windows" \
     LOADER="$loader" WINESERVER="$wineserver" BIN="$root/$bin" COM=$com BITS=$bits \
     REFERENCE="$work/reference/Wayfolk.txt" CLI_TEST="$root/tests/windows/cli_under_wine.sh" CLI_OUT="$work/cli-$bits" \
+    DISPLAY="$display" WINDOW_TEST="$root/tests/windows/window_under_wine.sh" WINDOW_OUT="$work/window-$bits" \
+    IMAGES="$root/Wayfolk-Tool/images" SCREENSHOT="${TRK_WINDOW_SCREENSHOT:-}" \
     SIM="$root/build/bin/trk7700-sim --com $com --unpaced --log $log_shape --seed $seed" PORTS="$work/ports-$bits" \
     bash -c '
       set -u
@@ -172,6 +204,7 @@ for bits in "${bits_list[@]}"; do
         # the log and ends with a firmware upgrade.
         "$LOADER" trk7700_windows_client_test.exe || rc=1
         OUT="$CLI_OUT.$attempt" "$CLI_TEST" || rc=1
+        OUT="$WINDOW_OUT.$attempt" "$WINDOW_TEST" || rc=1
         "$LOADER" trk7700_windows_device_test.exe || rc=1
         kill $sim; wait $sim
         [ $rc -eq 0 ] && break

@@ -1,0 +1,22 @@
+cmake_minimum_required(VERSION 3.25)
+# Fails unless PROGRAM imports only libraries that every Windows has (read
+# with MinGW's objdump): no toolkit, no compiler runtime DLL.
+execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "objdump cannot read ${PROGRAM}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+if(NOT imports)
+  message(FATAL_ERROR "no imports found in ${PROGRAM}")
+endif()
+set(system_libraries advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll
+  shell32.dll user32.dll shlwapi.dll api-ms-win-crt-runtime-l1-1-0.dll)
+foreach(line IN LISTS imports)
+  string(REPLACE "DLL Name: " "" library "${line}")
+  string(STRIP "${library}" library)
+  string(TOLOWER "${library}" library)
+  if(NOT library IN_LIST system_libraries)
+    message(FATAL_ERROR "${PROGRAM} imports ${library}, which is not a system library")
+  endif()
+  message(STATUS "imports ${library}")
+endforeach()
