@@ -54,9 +54,9 @@ readonly wine64=/usr/lib/wine/wine64 wine32=/usr/lib/wine/wine wineserver=/usr/l
 
 # --- builds -----------------------------------------------------------------
 jobs=${TRK_JOBS:-$(nproc)}
-if [ ! -x build/bin/trk7700-sim ] || [ ! -x build/bin/trk7700-reference-text ]; then
+if [ ! -x build/bin/trk7700-sim ] || [ ! -x build/bin/trk7700-reference-text ] || [ ! -x build/bin/trk7700 ]; then
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build build -j "$jobs" --target trk7700-sim trk7700-reference-text
+  cmake --build build -j "$jobs" --target trk7700-sim trk7700-reference-text trk7700
 fi
 bits_list=(${@:-64 32})
 TRK_JOBS=$jobs scripts/build-windows.sh "${bits_list[@]}"
@@ -171,7 +171,7 @@ for bits in "${bits_list[@]}"; do
     LOADER="$loader" WINESERVER="$wineserver" BIN="$root/$bin" COM=$com BITS=$bits \
     REFERENCE="$work/reference/Wayfolk.txt" CLI_TEST="$root/tests/windows/cli_under_wine.sh" CLI_OUT="$work/cli-$bits" \
     DISPLAY="$display" WINDOW_TEST="$root/tests/windows/window_under_wine.sh" WINDOW_OUT="$work/window-$bits" \
-    IMAGES="$root/Wayfolk-Tool/images" SCREENSHOT="${TRK_WINDOW_SCREENSHOT:-}" \
+    IMAGES="$root/Wayfolk-Tool/images" SCREENSHOT="${TRK_WINDOW_SCREENSHOT:-}" LINUX_CLI="$root/build/bin/trk7700" \
     SIM="$root/build/bin/trk7700-sim --com $com --unpaced --log $log_shape --seed $seed" PORTS="$work/ports-$bits" \
     bash -c '
       set -u

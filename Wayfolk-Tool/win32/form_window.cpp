@@ -13,6 +13,7 @@ namespace {
 
 constexpr wchar_t kFormClass[] = L"WayfolkToolForm1";
 constexpr UINT kPostedMessage = WM_APP + 1;
+constexpr UINT_PTR kTickTimer = 1;
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr int kComboListPixels = 200;  // the open list below a drop-down combo box
 
@@ -190,7 +191,7 @@ HWND FormWindow::createControl(const ControlPlace &place)
         break;
     case Kind::Command:
         windowClass = L"BUTTON";
-        style |= BS_PUSHBUTTON | BS_MULTILINE | WS_TABSTOP;
+        style |= BS_PUSHBUTTON | BS_MULTILINE | BS_NOTIFY | WS_TABSTOP;
         break;
     case Kind::PictureButton: {
         windowClass = kPictureButtonClass;
@@ -381,6 +382,22 @@ void FormWindow::showBar(int percent)
     ShowWindow(bar, SW_SHOWNA);
 }
 
+void FormWindow::setBusyCursor(bool busy)
+{
+    if (busyCursor_ == busy) return;
+    busyCursor_ = busy;
+    POINT at;
+    GetCursorPos(&at);
+    SetCursorPos(at.x, at.y);  // the cursor shape follows at once
+}
+
+void FormWindow::startTicking(UINT milliseconds) { SetTimer(window_, kTickTimer, milliseconds, nullptr); }
+
+void FormWindow::stopTicking()
+{
+    if (window_ != nullptr) KillTimer(window_, kTickTimer);
+}
+
 void FormWindow::hideBar() { ShowWindow(control(ControlId::StatusBar), SW_HIDE); }
 
 LRESULT CALLBACK FormWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -399,11 +416,38 @@ LRESULT FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_COMMAND: {
-        const int id = LOWORD(wParam) - kFirstId;
-        if (id >= 0 && id < kControlCount && HIWORD(wParam) == BN_CLICKED && events_.clicked)
-            events_.clicked(static_cast<ControlId>(id));
+        const int index = LOWORD(wParam) - kFirstId;
+        if (index < 0 || index >= kControlCount) return 0;
+        const auto id = static_cast<ControlId>(index);
+        switch (HIWORD(wParam)) {
+        case BN_CLICKED:
+            if (events_.clicked) events_.clicked(id);
+            break;
+        case BN_SETFOCUS:
+            if (events_.focused) events_.focused(id);
+            break;
+        case BN_KILLFOCUS:
+            if (events_.focused) events_.focused(ControlId::None);
+            break;
+        case EN_CHANGE:
+            if (events_.edited) events_.edited(id);
+            break;
+        case CBN_SELCHANGE:
+            if (events_.selected) events_.selected(id);
+            break;
+        default: break;
+        }
         return 0;
     }
+    case WM_SETCURSOR:
+        if (busyCursor_) {
+            SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));  // IDC_WAIT
+            return TRUE;
+        }
+        break;
+    case WM_TIMER:
+        if (wParam == kTickTimer && events_.ticked) events_.ticked();
+        return 0;
     case WM_CTLCOLORSTATIC: {
         HDC dc = reinterpret_cast<HDC>(wParam);
         const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) - kFirstId;

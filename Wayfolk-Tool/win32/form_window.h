@@ -24,6 +24,14 @@ struct FormEvents {
     std::function<void(ControlId)> clicked;
     // The user asked to close the window; the window stays until destroy().
     std::function<void()> closeRequested;
+    // The user changed the text of a text box.
+    std::function<void(ControlId)> edited;
+    // The user chose an entry of the port list.
+    std::function<void(ControlId)> selected;
+    // A button took the keyboard focus (ControlId::None: it left it).
+    std::function<void(ControlId)> focused;
+    // The ticker started with startTicking fired.
+    std::function<void()> ticked;
     // A message posted with FormWindow::post arrived on the window's thread.
     std::function<void(WPARAM, LPARAM)> posted;
 };
@@ -65,6 +73,11 @@ public:
     void showBar(int percent);
     void hideBar();
 
+    // The busy cursor over the whole window while a command runs.
+    void setBusyCursor(bool busy);
+    void startTicking(UINT milliseconds);
+    void stopTicking();
+
     int pixels(int twips) const;
 
 private:
@@ -89,6 +102,7 @@ private:
     std::vector<PictureButtonSetup> pictureSetups_;
     FormEvents events_;
     HWND lastFocus_ = nullptr;
+    bool busyCursor_ = false;
 };
 
 }  // namespace wayfolk::win32

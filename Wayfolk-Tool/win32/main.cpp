@@ -1,18 +1,29 @@
-// Wayfolk-Tool.exe: the desktop tool's window on Windows.
+// Wayfolk-Tool.exe: the desktop tool's window on Windows, a view over the
+// form model.
+#include "binding/library_binding.h"
+#include "binding/shipped_files.h"
+#include "form_binding.h"
+#include "form_model.h"
 #include "form_window.h"
+#include "gpsbabel_launcher.h"
+#include "window_host.h"
+#include "worker_executor.h"
 
+#include <objbase.h>
 #include <windows.h>
 
-#include <string>
-#include <vector>
+#include <memory>
 
 namespace {
 
-std::vector<std::wstring> portEntries()
+// The fixed places of the tool on Windows.
+trk7700::form::FormPlaces windowsPlaces()
 {
-    std::vector<std::wstring> entries;
-    for (int n = 1; n <= 37; ++n) entries.push_back(L"COM" + std::to_wstring(n));
-    return entries;
+    trk7700::form::FormPlaces places;
+    places.defaultTargetFolder = "c:\\Wayfolk";
+    places.firmwareFolder = "c:\\abcd\\binfile\\";
+    places.voicePromptFolder = trk7700::client::voicePromptFolder(std::string());
+    return places;
 }
 
 }  // namespace
@@ -20,15 +31,59 @@ std::vector<std::wstring> portEntries()
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
 {
     using namespace wayfolk::win32;
+    // The shell's folder dialog needs COM on the window's thread.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+
     FormWindow form;
+    FormBinding *binding = nullptr;
+    WorkerExecutor *executor = nullptr;
+    trk7700::form::FormModel *model = nullptr;
     FormEvents events;
-    events.closeRequested = [&form] { form.destroy(); };
+    events.clicked = [&](ControlId id) {
+        if (binding != nullptr) binding->clicked(id);
+    };
+    events.edited = [&](ControlId id) {
+        if (binding != nullptr) binding->edited(id);
+    };
+    events.selected = [&](ControlId id) {
+        if (binding != nullptr) binding->selected(id);
+    };
+    events.focused = [&](ControlId id) {
+        if (binding != nullptr) binding->focused(id);
+    };
+    events.ticked = [&] {
+        if (executor != nullptr) executor->tick();
+    };
+    events.posted = [&](WPARAM, LPARAM posted) {
+        if (executor != nullptr) executor->deliver(posted);
+    };
+    events.closeRequested = [&] {
+        if (model != nullptr)
+            model->requestClose();
+        else
+            form.destroy();
+    };
     if (!form.create(instance, show, std::move(events))) {
         MessageBoxW(nullptr, L"Das Fenster kann nicht angelegt werden.", kWindowTitle, MB_OK | MB_ICONERROR);
         return 1;
     }
-    form.setPortList(portEntries());
-    form.setText(ControlId::Text1, L"c:\\Wayfolk");
+
+    trk7700::client::LibraryBinding library;
+    trk7700::form::BoundLibrary boundLibrary(library);
+    WorkerExecutor worker(form);
+    WindowHost host(form, [&] {
+        if (binding != nullptr) binding->draw();
+    });
+    trk7700::form::FormModel formModel(boundLibrary, worker, host, windowsPlaces());
+    GpsBabelLauncher launcher;
+    formModel.setProgramLauncher(launcher);
+    FormBinding formBinding(form, formModel);
+    executor = &worker;
+    model = &formModel;
+    binding = &formBinding;
+
+    formModel.load();
+    formBinding.draw();
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -36,5 +91,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+    binding = nullptr;
+    model = nullptr;
+    executor = nullptr;
+    CoUninitialize();
     return static_cast<int>(message.wParam);
 }

@@ -31,6 +31,10 @@ int main(int argc, char **argv)
     else if (strcmp(format, "kml") == 0)
         fputs("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n</kml>\n",
               out);
+    else if (strcmp(format, "ozi") == 0)
+        fputs("OziExplorer Track Point File Version 2.1\r\nWGS 84\r\nAltitude is in Feet\r\nReserved 3\r\n"
+              "0,2,255,Wayfolk,0,0,2,8421376\r\n0\r\n",
+              out);
     else
         return 1;
     return fclose(out) == 0 ? 0 : 1;

@@ -3,9 +3,18 @@
 # by its title on the X display, looked at (a screenshot) and clicked at the
 # pixels of its controls, and closed as a window manager closes a window.
 #
+# With the simulated logger on COM$COM: connect on the chosen port, a readout
+# with every format and a file per mark into the folder of the options file
+# (the text and the NMEA files equal the Linux ones byte for byte; a
+# stand-in gpsbabel.exe on WINEPATH records its arguments), the erase
+# question answered with its default (no), and closing, which leaves dump mode and writes the
+# options file.
+#
 # Run by scripts/test-windows.sh inside its Wine prefix and X display
-# (LOADER, BIN, WINEPREFIX, DISPLAY set there); OUT is a fresh folder.
-# SCREENSHOT, when set, is where the screenshot of the fresh window goes.
+# (LOADER, BIN, COM, WINEPREFIX, DISPLAY set there); OUT is a fresh folder,
+# REFERENCE the Linux library's text of the simulated log and LINUX_CLI the
+# Linux trk7700, which makes the NMEA files from it. SCREENSHOT, when set, is
+# where the screenshot of the fresh window goes.
 set -u
 failures=0
 check() {  # check DESCRIPTION COMMAND...: one line per check, FAIL with the reason
@@ -82,6 +91,68 @@ soon() {  # name check args...
   done
   "$what" "$name" "$@"
 }
+windows_path() { echo "Z:$(echo "$1" | tr / '\\')"; }
+# The message boxes and questions of the window: its other top-level windows.
+boxes() { xdotool search --onlyvisible --name "$title" 2>/dev/null | grep -vx "$window"; }
+box_within() {  # seconds
+  for _ in $(seq $(($1 * 4))); do
+    [ -n "$(boxes)" ] && return 0
+    sleep 0.25
+  done
+  echo "    no box within $1 s"
+  return 1
+}
+no_box_within() {  # seconds: no box left after them
+  for _ in $(seq $(($1 * 4))); do
+    [ -z "$(boxes)" ] && return 0
+    sleep 0.25
+  done
+  echo "    a box is open"
+  return 1
+}
+answer_box() {  # key: pressed in the open box
+  local box
+  box=$(boxes | head -1)
+  [ -n "$box" ] && xdotool windowfocus --sync "$box" 2>/dev/null
+  xdotool key "$1"
+}
+same_mark_files() {  # linux-folder windows-folder
+  local linux_marks windows_marks mark
+  linux_marks=$(cd "$1" && ls -- *'(TAG'*.nmea 2>/dev/null)
+  windows_marks=$(cd "$2" && ls -- *'(TAG'*.nmea 2>/dev/null)
+  [ -n "$linux_marks" ] || { echo "    the log has no marks"; return 1; }
+  [ "$linux_marks" = "$windows_marks" ] || { echo "    other mark files: $windows_marks"; return 1; }
+  for mark in $linux_marks; do
+    cmp "$1/$mark" "$2/$mark" || return 1
+  done
+}
+# Answers every open box with Enter (OK, or a question's default).
+dismiss_boxes() {
+  local box
+  for _ in 1 2 3 4; do
+    sleep 1
+    box=$(boxes | head -1)
+    [ -z "$box" ] && return 0
+    xdotool windowfocus --sync "$box" 2>/dev/null
+    xdotool key Return
+  done
+}
+in_trace() { grep -qF -- "$1" "$OUT/trace.txt" || { echo "    '$1' not in the transcript"; return 1; }; }
+not_in_trace() { ! grep -qF -- "$1" "$OUT/trace.txt" || { echo "    '$1' in the transcript"; return 1; }; }
+gpsbabel_made() {  # formats: each started with its output (GPSBabel runs after the box)
+  local format
+  for _ in $(seq 40); do
+    [ "$(grep -c '^console:' "$OUT/gpsbabel-arguments.txt" 2>/dev/null)" -ge $# ] && break
+    sleep 0.5
+  done
+  for format in "$@"; do
+    grep -qx -- "\[$format\]" "$OUT/gpsbabel-arguments.txt" 2>/dev/null || {
+      echo "    no GPSBabel run for $format:"
+      sed 's/^/    | /' "$OUT/gpsbabel-arguments.txt" 2>/dev/null
+      return 1
+    }
+  done
+}
 geometry_is() {
   local geometry
   geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')
@@ -144,16 +215,74 @@ check "\"Verbinden\" is offered (window-text caption)" caption_is fresh 122 33 6
 check "\"Log Auslesen\" is not offered yet (grey caption)" caption_is fresh 18 155 67 16 grey
 check "\"Auto. Verbinden\" is offered (window-text caption)" caption_is fresh 218 33 67 16 window-text
 
-# A press shows the pressed face until the release, with any mouse button.
-for button in 1 3; do
-  xdotool mousemove --window "$window" 116 41 mousedown $button
-  check "mouse button $button held on \"Verbinden\" shows the pressed face" soon "pressed-$button" shows_image 112 29 "$images/button_pressed-end.png"
-  xdotool mouseup $button
-  check "... and its release the released face again" soon "released-$button" shows_image 112 29 "$images/button_released-end.png"
+# A press shows the pressed face until the release, with any mouse button:
+# the left one on "Log Auslesen" (which does nothing before a connection),
+# the right one on "Verbinden" (which runs no action).
+for press in "1 8 152 Log Auslesen" "3 112 29 Verbinden"; do
+  read -r button x y word <<<"$press"
+  xdotool mousemove --window "$window" $((x + 4)) $((y + 12)) mousedown "$button"
+  check "mouse button $button held on \"$word\" shows the pressed face" \
+    soon "pressed-$button" shows_image "$x" "$y" "$images/button_pressed-end.png"
+  xdotool mouseup "$button"
+  check "... and its release the released face again" \
+    soon "released-$button" shows_image "$x" "$y" "$images/button_released-end.png"
 done
+check "neither click opened a box" no_box_within 2
 
 close_window
 check "closing the window ends the program" ends_within 15
 stop_tool
+printf ' 0\r\n 0\r\n 0\r\n 0\r\n 0\r\nc:\\Wayfolk\r\n' >"$OUT/expected-first.ini"
+check "... and writes the options file: nothing checked, folder c:\\Wayfolk" \
+  cmp "$OUT/expected-first.ini" "$OUT/run/wayfolk-tool.ini"
+
+# --- connected: a readout with every format, the erase question, closing -----
+readout=$OUT/readout
+readout_windows=$(windows_path "$readout")
+# Google Earth, Ozi Explorer, GPX and a file per mark; no date in the names.
+printf ' 1\r\n 1\r\n 1\r\n 0\r\n 1\r\n%s\r\n' "$readout_windows" >"$OUT/run/wayfolk-tool.ini"
+export TRK7700_FAKE_GPSBABEL_LOG TRK7700_TRACE WINEPATH
+TRK7700_FAKE_GPSBABEL_LOG=$(windows_path "$OUT/gpsbabel-arguments.txt")
+TRK7700_TRACE=$(windows_path "$OUT/trace.txt")
+WINEPATH=$(windows_path "$BIN/fake-gpsbabel")
+start_tool
+check "the window appears again" test -n "$window"
+check "... and paints its controls" shot_when_painted second
+
+# COM$COM from the port list (the keyboard walks it from the top), then "Verbinden".
+xdotool mousemove --window "$window" 20 40 click 1
+for _ in $(seq "$COM"); do xdotool key Down; sleep 0.2; done
+xdotool mousemove --window "$window" 150 41 click 1
+check "\"Verbinden\" on COM$COM connects: \"Log Auslesen\" is offered" \
+  soon connected caption_is 18 155 67 16 window-text
+dismiss_boxes
+
+xdotool mousemove --window "$window" 50 164 click 1
+check "\"Log Auslesen\" reads the log and ends with a box" box_within 120
+dismiss_boxes
+linux=$OUT/linux
+"$LINUX_CLI" convert "$REFERENCE" "$linux" --per-mark >"$OUT/linux-convert.txt" 2>&1
+check "Wayfolk.txt is the Linux library's text, byte for byte" cmp "$REFERENCE" "$readout/Wayfolk.txt"
+check "Wayfolk.nmea is the Linux NMEA file, byte for byte" cmp "$linux/Wayfolk.nmea" "$readout/Wayfolk.nmea"
+check "a file per mark, each the Linux one byte for byte" same_mark_files "$linux" "$readout"
+check "GPSBabel was started for KML, PLT and GPX" gpsbabel_made kml ozi gpx
+
+xdotool mousemove --window "$window" 146 164 click 1
+check "\"Wayfolk leeren\" asks first" box_within 30
+# Enter gives the default answer, which must be "Nein".
+answer_box Return
+check "Enter answers the question" no_box_within 10
+check "... with no: nothing was erased" not_in_trace "= QZ_TRK7700_ERASE_All_DB"
+
+# "Datum an Dateinamen anhängen", to be stored on closing.
+xdotool mousemove --window "$window" 166 224 click 1
+sleep 1
+close_window
+check "closing the window ends the program" ends_within 30
+stop_tool
+check "... after sending the exit request (\"QZ AP-Exit\")" in_trace "> 51 5A 20 41 50 2D 45 78 69 74 00"
+check "... which the logger accepted" in_trace "= QZ_TRK7700_EXIT_DUMP_MODE 25 return_exit_dump_mode"
+printf ' 1\r\n 1\r\n 1\r\n 1\r\n 1\r\n%s\r\n' "$readout_windows" >"$OUT/expected-second.ini"
+check "... and stores the options, the date box now checked" cmp "$OUT/expected-second.ini" "$OUT/run/wayfolk-tool.ini"
 
 [ $failures -eq 0 ]
