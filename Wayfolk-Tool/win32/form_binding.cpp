@@ -125,16 +125,11 @@ void FormBinding::draw()
 
     setTextIfChanged(window_, ControlId::StatusText, statusLine(view));
     switch (view.bar) {
-    case Bar::hidden:
-        window_.hideBar();
-        break;
-    case Bar::busy:
-        window_.showBar(-1);
-        break;
-    case Bar::percent:
-        window_.showBar(view.percent);
-        break;
+    case Bar::hidden: window_.hideBar(); break;
+    case Bar::busy: window_.showBar(-1); break;
+    case Bar::percent: window_.showBar(view.percent); break;
     }
+    window_.restoreFocus();
     drawing_ = false;
 }
 
@@ -153,20 +148,11 @@ void FormBinding::clicked(ControlId id)
         return draw();
     }
     switch (id) {
-    case ControlId::Option4:
-        model_.setLogByTime(true);
-        break;
-    case ControlId::Option5:
-        model_.setLogByTime(false);
-        break;
-    case ControlId::Check9:
-        model_.setVibration(window_.checkState(id) == 1);
-        break;
-    case ControlId::Check1:
-        model_.setTag(window_.checkState(id) == 1);
-        break;
-    default:
-        return;
+    case ControlId::Option4: model_.setLogByTime(true); break;
+    case ControlId::Option5: model_.setLogByTime(false); break;
+    case ControlId::Check9: model_.setVibration(window_.checkState(id) == 1); break;
+    case ControlId::Check1: model_.setTag(window_.checkState(id) == 1); break;
+    default: return;
     }
     draw();
 }
@@ -176,20 +162,11 @@ void FormBinding::edited(ControlId id)
     if (drawing_) return;
     const std::string text = utf8(window_.text(id));
     switch (id) {
-    case ControlId::Text1:
-        model_.editFolder(text);
-        break;
-    case ControlId::Text2:
-        model_.editTimeInterval(text);
-        break;
-    case ControlId::Text3:
-        model_.editDistanceInterval(text);
-        break;
-    case ControlId::Text4:
-        model_.editMinSpeed(text);
-        break;
-    default:
-        return;
+    case ControlId::Text1: model_.editFolder(text); break;
+    case ControlId::Text2: model_.editTimeInterval(text); break;
+    case ControlId::Text3: model_.editDistanceInterval(text); break;
+    case ControlId::Text4: model_.editMinSpeed(text); break;
+    default: return;
     }
     draw();
 }

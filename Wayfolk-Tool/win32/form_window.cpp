@@ -279,7 +279,10 @@ void FormWindow::moveFocus(bool backwards)
         if (place.tabIndex >= 0 && isFocusable(place.kind)) order.push_back(&place);
     std::stable_sort(order.begin(), order.end(),
                      [](const ControlPlace *a, const ControlPlace *b) { return a->tabIndex < b->tabIndex; });
+    // A control that was disabled while it had the focus (a command runs)
+    // left none: the walk goes on from it.
     HWND focus = GetFocus();
+    if ((focus == nullptr || focus == window_) && lastFocus_ != nullptr) focus = lastFocus_;
     int current = -1;
     for (size_t i = 0; i < order.size(); ++i) {
         HWND candidate = control(order[i]->id);
@@ -382,6 +385,14 @@ void FormWindow::showBar(int percent)
     ShowWindow(bar, SW_SHOWNA);
 }
 
+void FormWindow::restoreFocus()
+{
+    HWND focus = GetFocus();
+    if (focus != nullptr && focus != window_) return;
+    if (GetActiveWindow() != window_ || lastFocus_ == nullptr || !IsWindow(lastFocus_)) return;
+    if (IsWindowVisible(lastFocus_) && IsWindowEnabled(lastFocus_)) SetFocus(lastFocus_);
+}
+
 void FormWindow::setBusyCursor(bool busy)
 {
     if (busyCursor_ == busy) return;
@@ -424,6 +435,7 @@ LRESULT FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
             if (events_.clicked) events_.clicked(id);
             break;
         case BN_SETFOCUS:
+            lastFocus_ = reinterpret_cast<HWND>(lParam);
             if (events_.focused) events_.focused(id);
             break;
         case BN_KILLFOCUS:

@@ -73,6 +73,9 @@ public:
     void showBar(int percent);
     void hideBar();
 
+    // Gives the keyboard focus back to the control that had it before it
+    // was disabled, once it is enabled again.
+    void restoreFocus();
     // The busy cursor over the whole window while a command runs.
     void setBusyCursor(bool busy);
     void startTicking(UINT milliseconds);

@@ -17,8 +17,7 @@ namespace {
 // The folder dialog opens in the current target folder.
 int CALLBACK folderDialogStarted(HWND dialog, UINT message, LPARAM, LPARAM startFolder)
 {
-    if (message == BFFM_INITIALIZED && startFolder != 0)
-        SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, startFolder);
+    if (message == BFFM_INITIALIZED && startFolder != 0) SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, startFolder);
     return 0;
 }
 
@@ -51,8 +50,9 @@ Answer WindowHost::ask(const Message &question, Answer defaultAnswer)
     int pressed = IDNO;
     if (FAILED(TaskDialogIndirect(&config, &pressed, nullptr, nullptr))) {
         // Without task dialogs: a plain box, no as the default.
-        pressed = MessageBoxW(window_.window(), text.c_str(), kWindowTitle,
-                              MB_YESNO | MB_ICONQUESTION | (defaultAnswer == Answer::yes ? MB_DEFBUTTON1 : MB_DEFBUTTON2));
+        pressed =
+            MessageBoxW(window_.window(), text.c_str(), kWindowTitle,
+                        MB_YESNO | MB_ICONQUESTION | (defaultAnswer == Answer::yes ? MB_DEFBUTTON1 : MB_DEFBUTTON2));
     }
     return pressed == IDYES ? Answer::yes : Answer::no;
 }

@@ -15,8 +15,7 @@ public:
 
     void viewChanged() override;
     void message(const trk7700::form::Message &message) override;
-    trk7700::form::Answer ask(const trk7700::form::Message &question,
-                              trk7700::form::Answer defaultAnswer) override;
+    trk7700::form::Answer ask(const trk7700::form::Message &question, trk7700::form::Answer defaultAnswer) override;
     std::optional<std::string> chooseFolder(const std::string &startFolder) override;
     bool openUrl(const std::string &path) override;
     void closeWindow() override;

@@ -79,12 +79,12 @@ shot_when_painted() {  # name
   done
   return 1
 }
-# Takes screenshots NAME until CHECK NAME ARGS... holds, for up to 15 s (a
+# Takes screenshots NAME until CHECK NAME ARGS... holds, for up to 30 s (a
 # loaded machine paints late); the last failure is told.
 soon() {  # name check args...
   local name=$1 what=$2
   shift 2
-  for _ in $(seq 30); do
+  for _ in $(seq 60); do
     shot "$name"
     "$what" "$name" "$@" >/dev/null && return 0
     sleep 0.5
@@ -137,8 +137,16 @@ dismiss_boxes() {
     xdotool key Return
   done
 }
-in_trace() { grep -qF -- "$1" "$OUT/trace.txt" || { echo "    '$1' not in the transcript"; return 1; }; }
-not_in_trace() { ! grep -qF -- "$1" "$OUT/trace.txt" || { echo "    '$1' in the transcript"; return 1; }; }
+# The library's transcript of the running session (TRK7700_TRACE).
+in_trace() { grep -qaF -- "$1" "$trace" || { echo "    '$1' not in the transcript"; return 1; }; }
+not_in_trace() { ! grep -qaF -- "$1" "$trace" || { echo "    '$1' in the transcript"; return 1; }; }
+soon_in_trace() {
+  for _ in $(seq 40); do
+    grep -qaF -- "$1" "$trace" && return 0
+    sleep 0.5
+  done
+  in_trace "$1"
+}
 gpsbabel_made() {  # formats: each started with its output (GPSBabel runs after the box)
   local format
   for _ in $(seq 40); do
@@ -195,9 +203,12 @@ for image in button_released button_pressed device_photo; do
 done
 # The faces' left ends, where no caption is drawn.
 for image in button_released button_pressed; do
-  convert "$images/$image.png" -crop 12x24+0+0 +repage "$images/$image-end.png"
+  convert "$images/$image.png" -crop 8x24+0+0 +repage "$images/$image-end.png"
 done
 
+export TRK7700_TRACE
+trace=$OUT/trace-first.txt
+TRK7700_TRACE=$(windows_path "$trace")
 start_tool
 check "the window appears, titled \"Wayfolk - Tool V1.12\"" test -n "$window"
 if [ -z "$window" ]; then
@@ -229,6 +240,34 @@ for press in "1 8 152 Log Auslesen" "3 112 29 Verbinden"; do
 done
 check "neither click opened a box" no_box_within 2
 
+# "Auto. Verbinden" finds the logger on COM$COM by itself.
+xdotool mousemove --window "$window" 250 41 click 1
+check "\"Auto. Verbinden\" finds the logger: \"Log Auslesen\" is offered" \
+  soon auto-connected caption_is 18 155 67 16 window-text
+dismiss_boxes
+check "... after the search found it" in_trace "= QZ_TRK7700_AUTO_INTO_DUMP_MODE 24 "
+
+# The settings as read back, stored again.
+xdotool mousemove --window "$window" 555 364 click 1
+check "\"Einst. Speichern\" stores the settings and says so" box_within 60
+dismiss_boxes
+check "... with the logger's consent" in_trace "= QZ_TRK7700_SETTING_DEVICE 14 return_setting_device_successful"
+
+# The maintenance buttons under the photo, reached with Tab from the port
+# list and pressed with Space: "Read DLL Version" is the fifth stop, "Read
+# GPS UTC Time" the next ("Automatisch Verbinden" is off while connected).
+xdotool mousemove --window "$window" 20 40 click 1
+xdotool key Escape  # the port list's own list, should it have opened
+for _ in 1 2 3 4 5; do xdotool key Tab; sleep 0.2; done
+xdotool key space
+check "Tab and Space reach \"Read DLL Version\"" soon_in_trace "= QZ_TRK7700_READ_DLL_VERSION 21 "
+dismiss_boxes
+xdotool key Tab
+sleep 0.2
+xdotool key space
+check "... and \"Read GPS UTC Time\"" soon_in_trace "= QZ_TRK7700_READ_GPS_UTC_TIME_DATE 39 "
+dismiss_boxes
+
 close_window
 check "closing the window ends the program" ends_within 15
 stop_tool
@@ -241,9 +280,10 @@ readout=$OUT/readout
 readout_windows=$(windows_path "$readout")
 # Google Earth, Ozi Explorer, GPX and a file per mark; no date in the names.
 printf ' 1\r\n 1\r\n 1\r\n 0\r\n 1\r\n%s\r\n' "$readout_windows" >"$OUT/run/wayfolk-tool.ini"
-export TRK7700_FAKE_GPSBABEL_LOG TRK7700_TRACE WINEPATH
+export TRK7700_FAKE_GPSBABEL_LOG WINEPATH
 TRK7700_FAKE_GPSBABEL_LOG=$(windows_path "$OUT/gpsbabel-arguments.txt")
-TRK7700_TRACE=$(windows_path "$OUT/trace.txt")
+trace=$OUT/trace-second.txt
+TRK7700_TRACE=$(windows_path "$trace")
 WINEPATH=$(windows_path "$BIN/fake-gpsbabel")
 start_tool
 check "the window appears again" test -n "$window"
