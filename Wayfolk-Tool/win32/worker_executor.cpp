@@ -18,9 +18,19 @@ WorkerExecutor::~WorkerExecutor()
 
 void WorkerExecutor::run(std::function<void()> work, std::function<void()> done)
 {
+    // A ticker started for this piece of work stops when its result is
+    // back, also should the caller not stop it itself.
+    Job job{std::move(work), std::move(done), tickerStarted_};
+    tickerStarted_ = false;
+    if (job.ticks) {
+        job.done = [this, done = std::move(job.done)] {
+            stopTicking();
+            if (done) done();
+        };
+    }
     {
         std::lock_guard lock(mutex_);
-        queue_.emplace_back(std::move(work), std::move(done));
+        queue_.push_back(std::move(job));
     }
     wake_.notify_one();
 }
@@ -28,7 +38,7 @@ void WorkerExecutor::run(std::function<void()> work, std::function<void()> done)
 void WorkerExecutor::serve()
 {
     for (;;) {
-        std::pair<std::function<void()>, std::function<void()>> job;
+        Job job;
         {
             std::unique_lock lock(mutex_);
             wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
@@ -36,10 +46,10 @@ void WorkerExecutor::serve()
             job = std::move(queue_.front());
             queue_.pop_front();
         }
-        job.first();
+        job.work();
         // The result goes back to the window's thread; a window that is gone
         // takes no more results.
-        auto done = std::make_unique<std::function<void()>>(std::move(job.second));
+        auto done = std::make_unique<std::function<void()>>(std::move(job.done));
         if (window_.post(0, reinterpret_cast<LPARAM>(done.get()))) done.release();
     }
 }
@@ -53,6 +63,7 @@ void WorkerExecutor::deliver(LPARAM posted)
 void WorkerExecutor::startTicking(std::function<void()> tick)
 {
     tick_ = std::move(tick);
+    tickerStarted_ = true;
     window_.startTicking(200);
 }
 

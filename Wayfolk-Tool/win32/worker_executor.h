@@ -33,7 +33,13 @@ private:
     FormWindow &window_;
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::deque<std::pair<std::function<void()>, std::function<void()>>> queue_;
+    struct Job {
+        std::function<void()> work;
+        std::function<void()> done;
+        bool ticks = false;  // the ticker started with it ends before its done
+    };
+    std::deque<Job> queue_;
+    bool tickerStarted_ = false;  // since the last run()
     bool stopping_ = false;
     std::function<void()> tick_;
     std::thread worker_;

@@ -14,7 +14,7 @@
 # (LOADER, BIN, COM, WINEPREFIX, DISPLAY set there); OUT is a fresh folder,
 # REFERENCE the Linux library's text of the simulated log and LINUX_CLI the
 # Linux trk7700, which makes the NMEA files from it. SCREENSHOT, when set, is
-# where the screenshot of the fresh window goes.
+# where the screenshot of the window after the readout goes.
 set -u
 failures=0
 check() {  # check DESCRIPTION COMMAND...: one line per check, FAIL with the reason
@@ -161,6 +161,11 @@ gpsbabel_made() {  # formats: each started with its output (GPSBabel runs after 
     }
   done
 }
+bar_hidden() {  # shot: no blue in the status line's bar
+  local blue
+  blue=$(convert "$OUT/$1.png" -crop 130x16+374+350 +repage -format '%[fx:int(255*(mean.b-mean.r))]' info:)
+  [ "$blue" -lt 20 ] || { echo "    $1: the bar is shown (blue $blue)"; return 1; }
+}
 geometry_is() {
   local geometry
   geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')
@@ -216,7 +221,6 @@ if [ -z "$window" ]; then
   exit 1
 fi
 check "it paints its controls" shot_when_painted fresh
-[ -n "${SCREENSHOT:-}" ] && cp "$OUT/fresh.png" "$SCREENSHOT"
 check "its client area is 612 x 384 pixels" geometry_is 612x384
 # Twips / 15: the device photo at 5160, 0; "Verbinden" at 1680, 440;
 # "Log Auslesen" at 120, 2280.
@@ -300,6 +304,12 @@ dismiss_boxes
 xdotool mousemove --window "$window" 50 164 click 1
 check "\"Log Auslesen\" reads the log and ends with a box" box_within 120
 dismiss_boxes
+# The status line's bar (twips 5610, 5250) is gone once the readout is done,
+# and stays gone: nothing ticks on.
+check "the progress bar is gone after the readout" soon after-readout bar_hidden
+sleep 2
+check "... and stays gone" soon after-readout-later bar_hidden
+[ -n "${SCREENSHOT:-}" ] && cp "$OUT/after-readout-later.png" "$SCREENSHOT"
 linux=$OUT/linux
 "$LINUX_CLI" convert "$REFERENCE" "$linux" --per-mark >"$OUT/linux-convert.txt" 2>&1
 check "Wayfolk.txt is the Linux library's text, byte for byte" cmp "$REFERENCE" "$readout/Wayfolk.txt"
