@@ -91,6 +91,7 @@ void FormBinding::draw()
     window_.setOffered(ControlId::Picture6, view.readoutOffered);
     window_.setOffered(ControlId::Picture9, view.eraseOffered);
     window_.setOffered(ControlId::Picture2, view.storeOffered);
+    window_.setOffered(ControlId::Picture5, view.browseOffered);
     window_.setBusyCursor(view.busy);
 
     if (view.ports != ports_) {
@@ -120,6 +121,10 @@ void FormBinding::draw()
     setTextIfChanged(window_, ControlId::Text2, view.timeText);
     setTextIfChanged(window_, ControlId::Text3, view.distanceText);
     setTextIfChanged(window_, ControlId::Text4, view.minSpeedText);
+    for (const auto &[field, tip] :
+         {std::pair{ControlId::Text2, &view.timeTip}, std::pair{ControlId::Text3, &view.distanceTip},
+          std::pair{ControlId::Text4, &view.minSpeedTip}})
+        if (!tip->empty()) window_.setToolTip(field, wide(*tip));
     window_.setCheckState(ControlId::Check9, view.vibration ? 1 : 0);
     window_.setCheckState(ControlId::Check1, view.tag ? 1 : 0);
 

@@ -354,6 +354,19 @@ void FormWindow::setOffered(ControlId pictureButton, bool offered)
     SendMessageW(control(pictureButton), kSetOffered, offered ? TRUE : FALSE, 0);
 }
 
+void FormWindow::setToolTip(ControlId id, const std::wstring &text)
+{
+    std::wstring &held = toolTipTexts_[static_cast<size_t>(id)];
+    if (toolTips_ == nullptr || control(id) == nullptr || held == text) return;
+    held = text;  // the tool tip keeps a pointer to it
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = window_;
+    tool.uId = reinterpret_cast<UINT_PTR>(control(id));
+    tool.lpszText = held.data();
+    SendMessageW(toolTips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 void FormWindow::setPortList(const std::vector<std::wstring> &entries)
 {
     HWND combo = control(ControlId::Combo1);

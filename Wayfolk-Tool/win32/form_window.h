@@ -67,6 +67,8 @@ public:
     int checkState(ControlId id) const;
     // A picture button's word in the window-text colour (true) or grey.
     void setOffered(ControlId pictureButton, bool offered);
+    // The text of a text box's tool tip (unchanged text: nothing happens).
+    void setToolTip(ControlId id, const std::wstring &text);
     void setPortList(const std::vector<std::wstring> &entries);
     int selectedPort() const;  // -1: none
     // The status line's bar: percent 0..100, or -1 for a busy bar, and hidden.
@@ -103,6 +105,7 @@ private:
     HBITMAP photo_ = nullptr;
     std::array<HWND, kControlCount> controls_{};
     std::vector<PictureButtonSetup> pictureSetups_;
+    std::array<std::wstring, kControlCount> toolTipTexts_;
     FormEvents events_;
     HWND lastFocus_ = nullptr;
     bool busyCursor_ = false;
