@@ -1,8 +1,9 @@
 // Wayfolk-Tool.exe: the desktop tool's window on Windows, a view over the
 // form model.
-#include "binding/library_binding.h"
 #include "binding/shipped_files.h"
+#include "conversion/file_ops.h"
 #include "form_binding.h"
+#include "form_library.h"
 #include "form_model.h"
 #include "form_window.h"
 #include "gpsbabel_launcher.h"
@@ -23,6 +24,13 @@ trk7700::form::FormPlaces windowsPlaces()
     places.defaultTargetFolder = "c:\\Wayfolk";
     places.firmwareFolder = "c:\\abcd\\binfile\\";
     places.voicePromptFolder = trk7700::client::voicePromptFolder(std::string());
+    // Started from the build tree it keeps "wayfolk-tool.ini" in the current
+    // folder; installed (the Start menu starts it in the program folder, which
+    // a user cannot write to) in %APPDATA%\trk7700, taking over an earlier file.
+    const trk7700::client::OptionsFilePlaces options = trk7700::client::optionsFilePlaces(
+        trk7700::form::kOptionsFileName, trk7700::client::executableFolder(), trk7700::client::userConfigFolder());
+    places.optionsFile = options.write;
+    places.optionsFileToRead = options.read;
     return places;
 }
 
@@ -68,13 +76,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
         return 1;
     }
 
-    trk7700::client::LibraryBinding library;
-    trk7700::form::BoundLibrary boundLibrary(library);
+    const auto boundLibrary = trk7700::form::makeBoundLibrary();
     WorkerExecutor worker(form);
     WindowHost host(form, [&] {
         if (binding != nullptr) binding->draw();
     });
-    trk7700::form::FormModel formModel(boundLibrary, worker, host, windowsPlaces());
+    trk7700::form::FormModel formModel(*boundLibrary, worker, host, windowsPlaces());
     GpsBabelLauncher launcher;
     formModel.setProgramLauncher(launcher);
     FormBinding formBinding(form, formModel);
