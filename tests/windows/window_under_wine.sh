@@ -154,7 +154,8 @@ gpsbabel_made() {  # formats: each started with its output (GPSBabel runs after 
     sleep 0.5
   done
   for format in "$@"; do
-    grep -qx -- "\[$format\]" "$OUT/gpsbabel-arguments.txt" 2>/dev/null || {
+    # The format may carry GPSBabel options after a comma (the lean KML's).
+    grep -qxE -- "\[$format(,[^]]*)?\]" "$OUT/gpsbabel-arguments.txt" 2>/dev/null || {
       echo "    no GPSBabel run for $format:"
       sed 's/^/    | /' "$OUT/gpsbabel-arguments.txt" 2>/dev/null
       return 1
