@@ -2,18 +2,22 @@
 // saved track text, a raw log that a failed readout left ("DB.sr"), or an
 // entry of the readout history. trk7700 history lists that history.
 #include "commands.h"
+#include "convert_input.h"
+#include "interrupt.h"
 #include "conversion/file_ops.h"
 #include "conversion/readout_history.h"
+#include "conversion/readout_progress.h"
 #include "conversion/readout_staging.h"
 #include "log/log_image.h"
 #include "log/track_text.h"
 #include "options.h"
 #include "readout_export.h"
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 
 namespace fs = std::filesystem;
@@ -27,15 +31,8 @@ struct ConvertOptions {
     ExportChoices exports;
 };
 
-bool startsWith(const std::string &path, const std::string &text)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string head(text.size(), '\0');
-    return in.read(head.data(), static_cast<std::streamsize>(head.size())) && head == text;
-}
-
-// The library's own ordering and export steps, on a copy of the raw log in a
-// folder of their own, write the track text to target.
+// The library's own ordering and export steps read the raw log where it lies
+// and write the track text to target, in a folder of this run's own.
 bool rawLogToTrackText(const std::string &rawLog, const std::string &target, std::string &error)
 {
     std::error_code ec;
@@ -45,18 +42,14 @@ bool rawLogToTrackText(const std::string &rawLog, const std::string &target, std
         error = "cannot make a folder for the conversion in " + fs::temp_directory_path(ec).string();
         return false;
     }
-    const fs::path work = scratch;
-    if (!fs::copy_file(rawLog, work / log::kRawLogFile, ec)) {
-        error = "cannot copy " + rawLog + " to " + work.string() + ": " + ec.message();
-        fs::remove_all(work, ec);
-        return false;
-    }
+    for (const char *name : client::kLibraryWorkFiles) addScratchFile(client::inFolder(scratch, name));
+    addScratchFolder(scratch);
     const fs::path before = fs::current_path(ec);
-    fs::current_path(work, ec);
-    const int sorted = log::SortLogImage();
+    fs::current_path(scratch, ec);
+    const int sorted = log::SortLogImage(rawLog.c_str());
     const int exported = sorted == 1 ? log::exportTrackTextTo(target.c_str()) : sorted;
     fs::current_path(before, ec);
-    fs::remove_all(work, ec);
+    fs::remove_all(scratch, ec);
     if (exported != 1) {
         error = "the raw log could not be turned into a track text: " + std::string(trk7700_result_name(exported));
         return false;
@@ -64,45 +57,81 @@ bool rawLogToTrackText(const std::string &rawLog, const std::string &target, std
     return true;
 }
 
+// A copy of the track text, no longer than a full log's.
+bool copyTrackText(const std::string &from, const std::string &to, std::string &error)
+{
+    std::FILE *in = client::openRegularForReading(from);
+    std::FILE *out = in != nullptr ? client::createFreshFile(to) : nullptr;
+    if (in == nullptr || out == nullptr) {
+        error = "cannot copy " + from + " to " + to + ": " + std::strerror(errno);
+        if (in != nullptr) std::fclose(in);
+        return false;
+    }
+    bool ok = true;
+    uint64_t total = 0;
+    char buffer[65536];
+    for (size_t got; ok && (got = std::fread(buffer, 1, sizeof buffer, in)) > 0;) {
+        total += got;
+        ok = total <= client::kMaxTrackTextBytes && std::fwrite(buffer, 1, got, out) == got;
+    }
+    ok = std::ferror(in) == 0 && ok;
+    std::fclose(in);
+    ok = std::fclose(out) == 0 && ok;
+    if (!ok) {
+        error = "cannot copy " + from + " to " + to + " (is the disk full?)";
+        client::removeFile(to);
+    }
+    return ok;
+}
+
+// The input's track text under the staged name; false (and error) when not.
+bool stageTrackText(const ConvertInput &input, const std::string &given, const std::string &staged, std::string &error)
+{
+    switch (input.kind) {
+    case ConvertInput::Kind::trackText: return copyTrackText(input.path, staged, error);
+    case ConvertInput::Kind::rawLog: return rawLogToTrackText(input.path, staged, error);
+    case ConvertInput::Kind::historyEntry: break;
+    }
+    if (!client::decompressTrackText(input.path, staged, error)) return false;
+    std::string problem;
+    if (isTrackText(staged, problem)) return true;
+    error = given + " is compressed but holds no track text as the library writes it: " + problem;
+    return false;
+}
+
 }  // namespace
 
 bool trackTextFromSource(const std::string &input, const std::string &target, std::string &error)
 {
-    std::error_code ec;
-    const bool isFile = fs::is_regular_file(input, ec);
-    const std::string source = isFile ? fs::absolute(input).lexically_normal().string() : input;
-    if (!isFile) {
-        if (client::historyEntryPath(input).empty()) {
-            error = input + " is neither a file nor an entry of the readout history (see trk7700 history).";
-            return false;
-        }
-        return client::restoreFromHistory(input, target, error);
-    }
-    if (startsWith(source, log::kGgaHeaderLine)) {
-        fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec);
-        if (ec) error = "cannot copy " + source + " to " + target + ": " + ec.message();
-        return !ec;
-    }
-    return rawLogToTrackText(source, target, error);
+    ConvertInput recognized;
+    return recognizeConvertInput(input, recognized, error) && stageTrackText(recognized, input, target, error);
 }
 
 namespace {
 
 int convert(RunContext &context, const ConvertOptions &options)
 {
+    // What the input is, is known before anything is written.
+    ConvertInput input;
+    std::string refusal;
+    if (!recognizeConvertInput(options.input, input, refusal)) return context.fail(refusal + ". Nothing was written.");
     const std::string folder = fs::absolute(options.folder).lexically_normal().string();
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec || !fs::is_directory(folder))
         return context.fail("cannot create the folder " + folder + ": " + ec.message());
     const auto files = client::readoutFiles(folder, options.exports.dateInName ? client::makeDateStampNow() : "");
-    registerScratch(files);
+    // The input is never scratch, whatever its name.
+    registerScratch(files, input.path);
     const std::string staged = client::stagedTrackText(files);
+    const std::string unchanged = "The files in " + folder + " were left as they were.";
 
     std::string error;
-    if (!trackTextFromSource(options.input, staged, error)) {
+    bool stagedText = false;
+    context.runWork([&] { stagedText = stageTrackText(input, options.input, staged, error); }, [] {}, unchanged);
+    if (!stagedText) {
         client::discardStagedTrackText(files);
-        return context.fail(error);
+        return context.fail(error + ". " + unchanged);
     }
 
     switch (client::placeStagedTrackText(files, error)) {

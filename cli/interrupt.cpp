@@ -13,6 +13,7 @@ std::mutex registryMutex;
 std::vector<pid_t> childProcesses;
 std::vector<std::string> scratchFiles;
 std::vector<ScratchPattern> scratchPatterns;
+std::vector<std::string> scratchFolders;
 
 bool nameMatches(const char *name, const ScratchPattern &pattern)
 {
@@ -50,6 +51,12 @@ void addScratchPattern(const std::string &folder, const std::string &prefix, con
 {
     std::lock_guard lock(registryMutex);
     scratchPatterns.push_back({folder, prefix, suffix});
+}
+
+void addScratchFolder(const std::string &path)
+{
+    std::lock_guard lock(registryMutex);
+    scratchFolders.push_back(path);
 }
 
 }  // namespace trk7700::cli

@@ -34,6 +34,8 @@ void setLoggerDevice(const std::string &devicePath);
 // folder whose name starts with prefix and ends with suffix).
 void addScratchFile(const std::string &path);
 void addScratchPattern(const std::string &folder, const std::string &prefix, const std::string &suffix);
+// A folder this run made for itself: removed (when empty) after the files.
+void addScratchFolder(const std::string &path);
 
 // Stops the workers and the child programs, removes the scratch files, says
 // what was kept (afterwards, e.g. "Nothing was erased.") and exits with

@@ -145,6 +145,7 @@ void endInterruptedRun(const std::string &afterwards)
         }
         ::close(folder);
     }
+    for (const auto &folder : scratchFolders) ::rmdir(folder.c_str());
     std::fprintf(stderr,
                  "\ntrk7700: interrupted (%s); this run's scratch files were removed, earlier files are "
                  "kept as they were.%s%s\n",

@@ -23,6 +23,7 @@ extern std::mutex registryMutex;
 extern std::vector<pid_t> childProcesses;
 extern std::vector<std::string> scratchFiles;
 extern std::vector<ScratchPattern> scratchPatterns;
+extern std::vector<std::string> scratchFolders;
 
 // Whether a directory entry's name belongs to the pattern. Allocates nothing:
 // it runs while stopped workers may hold the allocator's lock.

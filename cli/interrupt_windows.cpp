@@ -108,6 +108,7 @@ void endInterruptedRun(const std::string &afterwards)
         } while (FindNextFileA(search, &entry));
         FindClose(search);
     }
+    for (const auto &folder : scratchFolders) RemoveDirectoryA(folder.c_str());
     if (kept == 0)
         std::fprintf(stderr,
                      "\ntrk7700: interrupted (%s); this run's scratch files were removed, earlier files are "

@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -59,17 +59,26 @@ std::string humanSizeOf(uintmax_t bytes)
 
 }  // namespace
 
-void registerScratch(const client::ReadoutFiles &files)
+void registerScratch(const client::ReadoutFiles &files, const std::string &input)
 {
-    addScratchFile(client::partialName(client::mapPagePath(files)));
-    for (const char *name : client::kLibraryWorkFiles) addScratchFile(client::inFolder(files.folder, name));
-    addScratchFile(client::stagedTrackText(files));
-    addScratchFile(client::partialName(files.nmea));
+    std::vector<std::string> paths = {client::partialName(client::mapPagePath(files))};
+    for (const char *name : client::kLibraryWorkFiles) paths.push_back(client::inFolder(files.folder, name));
+    paths.push_back(client::stagedTrackText(files));
+    paths.push_back(client::partialName(files.nmea));
     for (const std::string *path : {&files.kml, &files.plt, &files.gpx})
-        addScratchFile(client::gpsBabelPartialName(*path));
-    addScratchPattern(files.folder, "wayfolk(TAG", ")" + files.stamp + ".nmea.partial");
-    addScratchFile(waypointsFile(files));
-    addScratchFile(client::gpsBabelWholeInputName(files));
+        paths.push_back(client::gpsBabelPartialName(*path));
+    paths.push_back(waypointsFile(files));
+    paths.push_back(client::gpsBabelWholeInputName(files));
+    std::error_code ec;
+    for (const auto &path : paths)
+        if (input.empty() || !fs::equivalent(path, input, ec)) addScratchFile(path);
+    const std::string markHead = "wayfolk(TAG", markTail = ")" + files.stamp + ".nmea.partial";
+    const std::string inputName = fs::path(input).filename().string();
+    const bool inputIsMarkPartial =
+        !input.empty() && fs::equivalent(fs::path(input).parent_path(), files.folder, ec) &&
+        inputName.rfind(markHead, 0) == 0 && inputName.size() >= markTail.size() &&
+        inputName.compare(inputName.size() - markTail.size(), markTail.size(), markTail) == 0;
+    if (!inputIsMarkPartial) addScratchPattern(files.folder, markHead, markTail);
     addScratchPattern(files.folder, fs::path(client::gpsBabelTrackInputPrefix(files)).filename().string(),
                       client::kGpsBabelTrackInputSuffix);
 }
@@ -299,9 +308,7 @@ ExportResult exportReadout(RunContext &context, const client::ReadoutFiles &file
     showFile(files.trackText);
     showFile(files.nmea);
     if (!outcome.markFiles.empty()) {
-        std::vector<std::string> distinct;
-        for (const auto &m : outcome.markFiles)
-            if (std::find(distinct.begin(), distinct.end(), m) == distinct.end()) distinct.push_back(m);
+        const std::set<std::string> distinct(outcome.markFiles.begin(), outcome.markFiles.end());
         uintmax_t total = 0;
         for (const auto &m : distinct) {
             std::error_code ec;

@@ -31,8 +31,9 @@ void addSplittingOptions(CLI::App &command, ExportChoices &choices);
 void showStatistics(RunContext &context, const std::string &trackText, const client::TrackSplitting &splitting);
 
 // Everything a run may leave in the folder while it works: removed again when
-// a signal ends the run. Earlier readouts' files are not among them.
-void registerScratch(const client::ReadoutFiles &files);
+// a signal ends the run. Earlier readouts' files are not among them, nor the
+// run's input (input, when given), whatever its name.
+void registerScratch(const client::ReadoutFiles &files, const std::string &input = "");
 
 struct ExportResult {
     int exitCode = kExitOk;  // kExitFailed when a file could not be made (told already)

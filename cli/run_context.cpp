@@ -52,6 +52,8 @@ LinkCall RunContext::runOnWorker(const std::function<LinkCall()> &call, const st
 void RunContext::runWork(const std::function<void()> &work, const std::function<void()> &tick,
                          const std::string &afterwards)
 {
+    // A signal that came before the work begins ends the run before it.
+    if (interruptSignal() != 0) endInterruptedRun(afterwards);
     std::mutex mutex;
     std::condition_variable finished;
     bool done = false;

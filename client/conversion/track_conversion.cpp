@@ -31,19 +31,25 @@ bool canNameFile(const std::string &markText)
     return markText.find_first_of(std::string("/\0", 2) + kFolderSeparator) == std::string::npos;
 }
 
-// One line of the file without its line break; false at the end.
-bool readLine(std::FILE *file, std::string &line)
+}  // namespace
+
+bool readBoundedLine(std::FILE *file, std::string &line, bool &tooLong)
 {
     line.clear();
+    tooLong = false;
     int c;
+    bool any = false;
     while ((c = std::fgetc(file)) != EOF) {
-        if (c == '\n') return true;
-        line += static_cast<char>(c);
+        any = true;
+        if (c == '\n') break;
+        if (line.size() < kMaxTrackLineBytes)
+            line += static_cast<char>(c);
+        else
+            tooLong = true;
     }
-    return !line.empty();
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return any;
 }
-
-}  // namespace
 
 std::string makeDateStamp(const std::tm &t)
 {
@@ -170,10 +176,11 @@ ConversionOutcome convertTrackText(const ReadoutFiles &files, const ConversionCh
     std::string markPath;
     std::string previousMark = kUnmarked;
     size_t lineNumber = 0;
-    for (std::string line; readLine(in, line);) {
+    bool tooLong = false;
+    for (std::string line; readBoundedLine(in, line, tooLong);) {
         ++lineNumber;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (lineNumber <= 2) continue;  // the two header lines
+        // No record line is that long: such a line is no record (convert refuses the text).
+        if (lineNumber <= 2 || tooLong) continue;  // the two header lines
         const std::string mark = line.substr(0, kMarkTextWidth);
         if (mark != previousMark && perMark) {
             if (markFile.isOpen() && !markFile.commit())
@@ -277,7 +284,11 @@ bool gpsBabelOutputComplete(const std::string &format, const std::string &path, 
 {
     std::string content;
     if (!readRegularFile(path, content)) return false;
-    if (format == "gpx") return endsWithClosingTag(content, "</gpx>");
+    // GPSBabel drops sentences it cannot take (a wrong checksum) and still
+    // exits 0: a GPX of a log with points must hold points.
+    if (format == "gpx")
+        return endsWithClosingTag(content, "</gpx>") &&
+               (expectedPoints == 0 || content.find("<trkpt") != std::string::npos);
     if (format == "kml") return endsWithClosingTag(content, "</kml>");
     if (format == "ozi") return pltHoldsPoints(content, expectedPoints);
     return !content.empty();

@@ -4,6 +4,7 @@
 // the per-mark files made from the library's track text, and the GPSBabel runs
 // that turn the NMEA file into KML, PLT and GPX. No widgets here.
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <functional>
 #include <sys/types.h>
@@ -51,6 +52,15 @@ struct ConversionOutcome {
     size_t correctedRecords = 0;         // records whose date was moved on by 1024 weeks
     bool ok() const { return failure == Failure::none; }
 };
+
+// The longest line a track text holds is far shorter (the library writes
+// lines of about 80 bytes): no reader holds more of any line than this.
+inline constexpr size_t kMaxTrackLineBytes = 512;
+
+// One line of the file without its line break and CR; false at the end. A
+// line longer than kMaxTrackLineBytes comes back cut there with tooLong set
+// (the rest of it is skipped), so memory stays bounded whatever the file holds.
+bool readBoundedLine(std::FILE *file, std::string &line, bool &tooLong);
 
 // Output files are written under this name beside their real one and renamed
 // into place when complete, so that an entry planted under the real name (a
@@ -147,7 +157,7 @@ int runAndWait(const std::string &program, const std::vector<std::string> &argum
                bool *programMissing = nullptr);
 
 // True when GPSBabel's output is whole: GPX and KML end with their closing
-// tag, a PLT file holds one whole line per point (GPSBabel exits 0 even when
+// tag (a GPX of points holds track points), a PLT file holds one whole line per point (GPSBabel exits 0 even when
 // the disk filled up under it).
 bool gpsBabelOutputComplete(const std::string &format, const std::string &path, size_t expectedPoints);
 

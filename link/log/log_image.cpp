@@ -83,9 +83,9 @@ size_t oldestSlot(const LogImage &image)
     return bestLength == 0 ? 0 : (bestBegin + bestLength) % kRecordCount;
 }
 
-StepResult SortLogImage()
+StepResult SortLogImage(const char *rawLogFile)
 {
-    if (const StepResult loaded = loadLogImage(kRawLogFile, return_can_not_open_db_file); !loaded.ok()) return loaded;
+    if (const StepResult loaded = loadLogImage(rawLogFile, return_can_not_open_db_file); !loaded.ok()) return loaded;
     const LogImage &logImage = linkState().logImage;
 
     const size_t oldest = oldestSlot(logImage);

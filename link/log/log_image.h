@@ -59,10 +59,10 @@ StepResult loadLogImage(const char *fileName, TRK7700_Result openFailure);
 // or every slot is empty.
 size_t oldestSlot(const LogImage &image);
 
-// Orders the ring: reads "DB.sr", writes "SortDB.sr" rotated to begin at
+// Orders the ring: reads "DB.sr" (or the raw log file given, read in place), writes "SortDB.sr" rotated to begin at
 // oldestSlot(), so that reading it in order and skipping empty slots gives
 // every record, oldest first. Fails with return_can_not_open_db_file, return_pc_not_enough_memory
 // or return_can_not_create_sort_db_file.
-StepResult SortLogImage();
+StepResult SortLogImage(const char *rawLogFile = kRawLogFile);
 
 }  // namespace trk7700::log
