@@ -5,6 +5,7 @@
 #include "binding/shipped_files.h"
 #include "commands.h"
 #include "conversion/broken_readout.h"
+#include "conversion/file_ops.h"
 #include "conversion/readout_history.h"
 #include "conversion/readout_progress.h"
 #include "conversion/readout_staging.h"
@@ -15,6 +16,7 @@
 #include "readout_export.h"
 
 #include <algorithm>
+#include <ctime>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -45,24 +47,55 @@ void showDownload(ProgressReport &progress, const client::DownloadProgress &seen
     }
 }
 
-// A copy of the track text in the logger's history; false after telling why.
-bool keepInHistory(RunContext &context, Connection &connection, const std::string &trackText, size_t records)
+// A copy of the track text in the logger's history: the entry's name, or
+// empty after telling why.
+std::string keepInHistory(RunContext &context, Connection &connection, const std::string &trackText,
+                          const std::string &afterwards)
 {
-    if (records == 0) return true;
     int32_t serial = 0;
     client::TextBuffer firmware(8);
-    const auto call = context.library.readDeviceInformation(connection.comPort(), serial, firmware);
+    const auto call = context.runOnWorker(
+        [&] { return context.library.readDeviceInformation(connection.comPort(), serial, firmware); }, [] {},
+        afterwards);
     // Without a serial number the readout is still kept, under 0.
-    if (!call.made() || call.result != return_read_device_information_successful) serial = 0;
-    std::string error;
-    const std::string entry =
-        client::keepInHistory(trackText, static_cast<uint32_t>(serial), std::time(nullptr), error);
+    if (!call.made() || call.result != return_read_device_information_successful) {
+        serial = 0;
+        context.note("The logger's serial number could not be read; the readout is kept under 0.");
+    }
+    std::string error, entry;
+    // Compressing a full log takes seconds: on a worker, so that Ctrl-C ends it at once.
+    context.runWork(
+        [&] {
+            entry = client::keepInHistory(trackText, static_cast<uint32_t>(serial), std::time(nullptr), error,
+                                          [](const std::string &partial) { addScratchFile(partial); });
+        },
+        [] {}, afterwards);
     if (entry.empty()) {
         context.fail("cannot keep the readout in the history " + client::historyFolder() + ": " + error);
-        return false;
+        return {};
     }
     context.note("Kept in the history as " + entry + " (trk7700 history; trk7700 convert " + entry + " DIR)");
-    return true;
+    return entry;
+}
+
+// The readout's files and the history entry, and their folders, on the disk:
+// a power cut after the erase must not take them with it. False after telling why.
+bool syncBeforeErase(RunContext &context, const client::ReadoutFiles &files, const std::string &entry)
+{
+    const std::string entryPath = client::historyEntryPath(entry);
+    const std::string entryFolder = fs::path(entryPath).parent_path().string();
+    std::string error;
+    bool synced = true;
+    context.runWork(
+        [&] {
+            for (const std::string *path : {&files.trackText, &files.nmea, &entryPath, &entryFolder})
+                if (synced && !client::syncToDisk(*path, error)) synced = false;
+        },
+        [] {}, "Nothing was erased.");
+    if (!synced)
+        context.fail("cannot put the readout on the disk (" + error +
+                     "), so nothing was erased; the logger still holds its log.");
+    return synced;
 }
 
 // What arrived before the readout broke off holds the newest records: where
@@ -92,12 +125,23 @@ int eraseAfterReadout(RunContext &context, Connection &connection, size_t record
         std::fprintf(stderr, "Nothing erased.\n");
         return kExitFailed;
     }
+    // A Ctrl-C until the erase goes out means no erase.
+    if (interruptSignal() != 0) endInterruptedRun("Nothing was erased.");
     auto progress = context.progress();
-    const auto call = context.runOnWorker([&] { return context.library.eraseAllDb(connection.comPort()); },
-                                          [&] { progress->phase("Erasing (this can take a few minutes)..."); },
-                                          "The readout is complete; the erase was broken off and the log may be "
-                                          "partly erased.");
+    bool notSent = false;
+    const auto call = context.runOnWorker(
+        [&] {
+            if (interruptSignal() != 0) {
+                notSent = true;
+                return client::LinkCall{};
+            }
+            return context.library.eraseAllDb(connection.comPort());
+        },
+        [&] { progress->phase("Erasing (this can take a few minutes)..."); },
+        "The readout is complete; the erase was broken off and the log may be "
+        "partly erased.");
     progress->finish("");
+    if (notSent) endInterruptedRun("Nothing was erased.");
     if (!context.callMade(call)) return kExitFailed;
     if (call.result != return_erase_db_successful)
         return context.fail("the readout is complete, but the erase failed: " + explainFailure(call.result));
@@ -169,15 +213,21 @@ int download(RunContext &context, const DownloadOptions &options)
     if (!exported.converted) return exported.exitCode;
 
     // Every complete readout is kept in the history, before any erase.
-    const bool kept = keepInHistory(context, connection, files.trackText, exported.records);
+    const std::string afterHistory = "The files in " + folder + " are complete." + notErased;
+    const std::string entry =
+        exported.records > 0 ? keepInHistory(context, connection, files.trackText, afterHistory) : std::string();
+    const bool kept = exported.records == 0 || !entry.empty();
 
     int exitCode = exported.exitCode;
+    // A readout that is not in the history is told and never ends with 0.
+    if (!kept && !options.erase) return kExitFailed;
     // The track text, the NMEA file and the history hold every record now:
     // erasing loses nothing.
     if (options.erase) {
-        if (!kept && exported.records > 0)
+        if (!kept)
             return context.fail("the readout could not be kept in the history, so nothing was erased; the files in " +
                                 folder + " are complete.");
+        if (exported.records > 0 && !syncBeforeErase(context, files, entry)) return kExitFailed;
         if (exitCode != kExitOk)
             context.note("The track text and the NMEA file are complete, so the erase goes ahead.");
         const int erased = eraseAfterReadout(context, connection, exported.records, folder, options.yes);

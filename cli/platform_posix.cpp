@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -69,8 +70,16 @@ int listPorts()
 std::string timeZoneProblem(const std::string &zone)
 {
     std::error_code ec;
-    const bool known = !zone.empty() && zone.find("..") == std::string::npos && zone.front() != '/' &&
-                       fs::is_regular_file("/usr/share/zoneinfo/" + zone, ec);
+    const std::string path = "/usr/share/zoneinfo/" + zone;
+    bool known =
+        !zone.empty() && zone.find("..") == std::string::npos && zone.front() != '/' && fs::is_regular_file(path, ec);
+    // The folder also holds tables that are no zone (zone.tab, leapseconds):
+    // a zone's file starts with "TZif".
+    if (known) {
+        char magic[4] = {};
+        std::ifstream file(path, std::ios::binary);
+        known = file.read(magic, sizeof magic) && std::string(magic, sizeof magic) == "TZif";
+    }
     return known ? std::string() : "'" + zone + "' is no time zone of /usr/share/zoneinfo";
 }
 

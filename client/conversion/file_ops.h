@@ -29,13 +29,33 @@ bool isPlantedEntry(const std::string &path);
 // link, FIFO or folder under it, which is never followed and never blocks.
 std::FILE *openRegularForReading(const std::string &path);
 
-// A new regular file for writing (binary). Whatever stood under the name is
-// removed first, and the file is made only where nothing stands, so a link
-// planted meanwhile is never written through. nullptr when it cannot be made.
-std::FILE *createFreshFile(const std::string &path);
 // The same as a C runtime file descriptor (for zlib), or -1.
-int createFreshFileDescriptor(const std::string &path);
+int openRegularForReadingDescriptor(const std::string &path);
+
+// This process's number, to make scratch names of its own.
+unsigned long currentProcessId();
+
+// Who may read a file a run makes: everybody (a readout's files), or only the
+// user (the history and transcripts: they tell where the user has been).
+enum class FileAccess { everyone, ownerOnly };
+
+// The one way a run makes a file it writes: a new regular file for writing
+// (binary). Whatever stood under the name is removed first, and the file is
+// made only where nothing stands, so a link planted meanwhile is never written
+// through and a FIFO never blocks. nullptr when it cannot be made.
+std::FILE *createFreshFile(const std::string &path, FileAccess access = FileAccess::everyone);
+// The same as a C runtime file descriptor (for zlib), or -1.
+int createFreshFileDescriptor(const std::string &path, FileAccess access = FileAccess::everyone);
 void closeFileDescriptor(int fd);
+
+// Makes the folder (and any missing one above it) and leaves it readable by
+// the user alone, whatever the umask and whatever it was before. False, with
+// the reason in error, when it cannot or when a link stands in its place.
+bool makeOwnerOnlyFolder(const std::string &folder, std::string &error);
+
+// Puts what was written to the file, and the entry of its name in its folder,
+// on the disk. False, with the reason in error, when the system says it failed.
+bool syncToDisk(const std::string &path, std::string &error);
 
 // Removes a file (a link itself, not what it points to).
 bool removeFile(const std::string &path);
@@ -44,6 +64,10 @@ bool removeFile(const std::string &path);
 // under that name is replaced itself, never the file it points to). False,
 // with the reason in error, when it cannot.
 bool replaceFile(const std::string &from, const std::string &to, std::string &error);
+
+// Gives the file at from the name to only when nothing stands there yet;
+// taken is set when something does (error then stays empty).
+bool placeFileExclusively(const std::string &from, const std::string &to, bool &taken, std::string &error);
 
 // The names in the folder, or none when it cannot be read.
 std::vector<std::string> folderEntryNames(const std::string &folder);

@@ -57,29 +57,36 @@ bool isPlantedEntry(const std::string &path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-std::FILE *openRegularForReading(const std::string &path)
+unsigned long currentProcessId() { return GetCurrentProcessId(); }
+
+int openRegularForReadingDescriptor(const std::string &path)
 {
     const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         setErrnoFrom(GetLastError());
-        return nullptr;
+        return -1;
     }
     BY_HANDLE_FILE_INFORMATION info{};
     const bool regular = GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info) &&
                          (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0;
     const int fd = regular ? _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY) : -1;
-    if (fd < 0) {
-        CloseHandle(handle);
-        return nullptr;
-    }
+    if (fd < 0) CloseHandle(handle);
+    return fd;
+}
+
+std::FILE *openRegularForReading(const std::string &path)
+{
+    const int fd = openRegularForReadingDescriptor(path);
+    if (fd < 0) return nullptr;
     std::FILE *file = _fdopen(fd, "rb");
     if (file == nullptr) _close(fd);
     return file;
 }
 
-int createFreshFileDescriptor(const std::string &path)
+int createFreshFileDescriptor(const std::string &path, FileAccess)
 {
+    // The files under the user's own profile are the user's alone already.
     // A link under the name is removed as itself; CREATE_NEW then makes the
     // file only where nothing stands.
     DeleteFileA(path.c_str());
@@ -99,9 +106,9 @@ int createFreshFileDescriptor(const std::string &path)
 
 void closeFileDescriptor(int fd) { _close(fd); }
 
-std::FILE *createFreshFile(const std::string &path)
+std::FILE *createFreshFile(const std::string &path, FileAccess access)
 {
-    const int fd = createFreshFileDescriptor(path);
+    const int fd = createFreshFileDescriptor(path, access);
     if (fd < 0) return nullptr;
     std::FILE *file = _fdopen(fd, "wb");
     if (file == nullptr) {
@@ -128,6 +135,53 @@ bool replaceFile(const std::string &from, const std::string &to, std::string &er
     const DWORD code = GetLastError();
     setErrnoFrom(code);
     error = to + ": " + systemMessage(code);
+    return false;
+}
+
+bool makeOwnerOnlyFolder(const std::string &folder, std::string &error)
+{
+    // %LOCALAPPDATA% is the user's alone: a folder made there inherits that.
+    for (size_t end = folder.find_first_of("\\/", 3);; end = folder.find_first_of("\\/", end + 1)) {
+        const std::string step = folder.substr(0, end);
+        if (!CreateDirectoryA(step.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+            error = step + ": " + systemMessage(GetLastError());
+            return false;
+        }
+        if (end == std::string::npos) break;
+    }
+    const DWORD attributes = attributesOf(folder);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        error = folder + ": not a folder of its own";
+        return false;
+    }
+    return true;
+}
+
+bool syncToDisk(const std::string &path, std::string &error)
+{
+    // Windows writes a folder's entries with the file's own metadata.
+    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE || !FlushFileBuffers(handle)) {
+        error = path + ": " + systemMessage(GetLastError());
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+        return false;
+    }
+    CloseHandle(handle);
+    return true;
+}
+
+bool placeFileExclusively(const std::string &from, const std::string &to, bool &taken, std::string &error)
+{
+    // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken.
+    taken = false;
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+    const DWORD code = GetLastError();
+    if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)
+        taken = true;
+    else
+        error = to + ": " + systemMessage(code);
     return false;
 }
 

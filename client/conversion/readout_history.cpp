@@ -3,6 +3,7 @@
 #include "conversion/file_ops.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -28,33 +29,30 @@ std::string failure(const std::string &path) { return path + ": " + std::strerro
 
 std::string historyFolder() { return inFolder(userDataFolder(), "history"); }
 
-std::string keepInHistory(const std::string &trackTextPath, uint32_t serialNumber, std::time_t when, std::string &error)
+std::string keepInHistory(const std::string &trackTextPath, uint32_t serialNumber, std::time_t when, std::string &error,
+                          const std::function<void(const std::string &)> &beforeWriting)
 {
-    const fs::path folder = fs::path(historyFolder()) / std::to_string(serialNumber);
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) {
-        error = folder.string() + ": " + ec.message();
-        return {};
-    }
-    FILE *in = std::fopen(trackTextPath.c_str(), "rb");
+    const std::string folder = inFolder(historyFolder(), std::to_string(serialNumber));
+    for (const std::string &level : {userDataFolder(), historyFolder(), folder})
+        if (!makeOwnerOnlyFolder(level, error)) return {};
+    std::FILE *in = openRegularForReading(trackTextPath);
     if (in == nullptr) {
         error = failure(trackTextPath);
         return {};
     }
-    // Two readouts in the same second get names of their own.
-    std::string name = timeName(when);
-    fs::path target = folder / (name + ".txt.gz");
-    for (int n = 2; fs::exists(fs::symlink_status(target)); ++n)
-        target = folder / (name + "-" + std::to_string(n) + ".txt.gz");
-    const fs::path partial = target.string() + ".partial";
-    const int fd = createFreshFileDescriptor(partial.string());
+    // A scratch name of this process alone: another run writing at the same
+    // time never removes it.
+    const std::string name = timeName(when);
+    const std::string partial =
+        inFolder(folder, "." + name + "." + std::to_string(currentProcessId()) + ".txt.gz.partial");
+    if (beforeWriting) beforeWriting(partial);
+    const int fd = createFreshFileDescriptor(partial, FileAccess::ownerOnly);
     gzFile out = fd >= 0 ? gzdopen(fd, "wb9") : nullptr;
     if (out == nullptr) {
-        error = failure(partial.string());
+        error = failure(partial);
         if (fd >= 0) {
             closeFileDescriptor(fd);
-            removeFile(partial.string());
+            removeFile(partial);
         }
         std::fclose(in);
         return {};
@@ -66,14 +64,22 @@ std::string keepInHistory(const std::string &trackTextPath, uint32_t serialNumbe
     written = std::ferror(in) == 0 && written;
     std::fclose(in);
     written = gzclose(out) == Z_OK && written;
-    std::string replaceError;
-    if (!written || !replaceFile(partial.string(), target.string(), replaceError)) {
-        error = "cannot write " + target.string();
-        removeFile(partial.string());
+    if (!written) {
+        error = "cannot write " + partial + " (is the disk full?)";
+        removeFile(partial);
         return {};
     }
-    return std::to_string(serialNumber) + "/" +
-           target.filename().string().substr(0, target.filename().string().size() - 7);
+    // The entry takes the first free name; one already there is never replaced.
+    for (int n = 1; n < 1000; ++n) {
+        const std::string entry = n == 1 ? name : name + "-" + std::to_string(n);
+        bool taken = false;
+        if (placeFileExclusively(partial, inFolder(folder, entry + ".txt.gz"), taken, error))
+            return std::to_string(serialNumber) + "/" + entry;
+        if (!taken) break;
+    }
+    if (error.empty()) error = "no free name for the readout in " + folder;
+    removeFile(partial);
+    return {};
 }
 
 std::vector<HistoryEntry> listHistory()
@@ -111,30 +117,57 @@ bool restoreFromHistory(const std::string &name, const std::string &trackTextPat
         error = "no history entry " + name + " (see trk7700 history)";
         return false;
     }
-    gzFile in = gzopen(path.c_str(), "rb");
+    return decompressTrackText(path, trackTextPath, error);
+}
+
+bool decompressTrackText(const std::string &compressedPath, const std::string &trackTextPath, std::string &error)
+{
+    // Opened as a regular file only: a FIFO given as the entry never blocks.
+    const int fd = openRegularForReadingDescriptor(compressedPath);
+    gzFile in = fd >= 0 ? gzdopen(fd, "rb") : nullptr;
+    if (in == nullptr && fd >= 0) closeFileDescriptor(fd);
     const std::string partial = trackTextPath + ".partial";
-    FILE *out = createFreshFile(partial);
+    FILE *out = in != nullptr ? createFreshFile(partial) : nullptr;
     if (in == nullptr || out == nullptr) {
-        error = failure(in == nullptr ? path : partial);
+        error = failure(in == nullptr ? compressedPath : partial);
         if (in != nullptr) gzclose(in);
-        if (out != nullptr) std::fclose(out);
         return false;
     }
     bool ok = true;
+    uint64_t total = 0;
     char buffer[65536];
     int got = 0;
-    while ((got = gzread(in, buffer, sizeof buffer)) > 0)
-        ok = std::fwrite(buffer, 1, static_cast<size_t>(got), out) == static_cast<size_t>(got) && ok;
-    ok = got == 0 && ok;
-    gzclose(in);
-    ok = std::fclose(out) == 0 && ok;
-    std::string replaceError;
-    if (!ok || !replaceFile(partial, trackTextPath, replaceError)) {
-        error = "cannot restore " + name + " into " + trackTextPath;
-        removeFile(partial);
-        return false;
+    while (ok && (got = gzread(in, buffer, sizeof buffer)) > 0) {
+        total += static_cast<uint64_t>(got);
+        if (total > kMaxTrackTextBytes) {
+            error = compressedPath + " holds more than a full log's track text; it is not a readout of the logger";
+            ok = false;
+            break;
+        }
+        ok = std::fwrite(buffer, 1, static_cast<size_t>(got), out) == static_cast<size_t>(got);
     }
-    return true;
+    // A stream cut short or damaged ends with an error, never with a part of
+    // the text taken for the whole.
+    int zlibError = Z_OK;
+    const char *zlibMessage = gzerror(in, &zlibError);
+    if (ok && (got < 0 || zlibError != Z_OK)) {
+        error = compressedPath + " is cut short or damaged (" +
+                (zlibError == Z_BUF_ERROR ? std::string("the compressed stream ends too early") : zlibMessage) +
+                "); nothing was converted";
+        ok = false;
+    }
+    const int closed = gzclose(in);
+    if (ok && closed != Z_OK) {
+        error = compressedPath + " is cut short or damaged (the compressed stream does not end whole); nothing was "
+                                 "converted";
+        ok = false;
+    }
+    const bool written = std::fclose(out) == 0;
+    std::string replaceError;
+    if (ok && (!written || !replaceFile(partial, trackTextPath, replaceError)))
+        error = "cannot restore " + compressedPath + " into " + trackTextPath, ok = false;
+    if (!ok) removeFile(partial);
+    return ok;
 }
 
 }  // namespace trk7700::client

@@ -50,6 +50,11 @@ std::string escapeXml(const std::string &text)
 {
     std::string out;
     for (char c : text) {
+        // XML cannot hold control characters at all, not even as references.
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            out += '?';
+            continue;
+        }
         switch (c) {
         case '&': out += "&amp;"; break;
         case '<': out += "&lt;"; break;
@@ -201,8 +206,8 @@ void removeGpsBabelInput(const GpsBabelInput &input)
 std::vector<MarkWaypoint> markWaypoints(const std::string &trackTextPath, std::string &error, int64_t rolloverToday)
 {
     std::vector<MarkWaypoint> waypoints;
-    std::ifstream in(trackTextPath, std::ios::binary);
-    if (!in) {
+    std::FILE *in = openRegularForReading(trackTextPath);
+    if (in == nullptr) {
         error = trackTextPath + ": " + std::strerror(errno);
         return waypoints;
     }
@@ -235,10 +240,11 @@ std::vector<MarkWaypoint> markWaypoints(const std::string &trackTextPath, std::s
     RecordAssembler records(takeRecord);
     std::string line;
     size_t lineNumber = 0;
-    while (std::getline(in, line)) {
+    bool tooLong = false;
+    while (readBoundedLine(in, line, tooLong)) {
         ++lineNumber;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (lineNumber <= 2 || line.size() <= kMarkColumnWidth) continue;  // the two header lines
+        // The two header lines, and lines that are no record.
+        if (lineNumber <= 2 || tooLong || line.size() <= kMarkColumnWidth) continue;
         const std::string sentence = line.substr(kMarkColumnWidth);
         // A GGA line begins a record: the record before it is complete.
         if (sentence.rfind("$GPGGA,", 0) == 0) {
@@ -247,13 +253,20 @@ std::vector<MarkWaypoint> markWaypoints(const std::string &trackTextPath, std::s
         }
         records.add(sentence);
     }
+    std::fclose(in);
     records.finish();
     return waypoints;
 }
 
 bool writeWaypointsGpx(const std::vector<MarkWaypoint> &waypoints, const std::string &path, std::string &error)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    // A scratch file of the run, made the one safe way: never through a link.
+    std::FILE *file = createFreshFile(path);
+    if (file == nullptr) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::ostringstream out;
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<gpx version=\"1.1\" creator=\"trk7700\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n";
     char position[80];
@@ -264,9 +277,11 @@ bool writeWaypointsGpx(const std::vector<MarkWaypoint> &waypoints, const std::st
         out << "<name>" << escapeXml(w.name) << "</name></wpt>\n";
     }
     out << "</gpx>\n";
-    out.flush();
-    if (!out) {
+    const std::string text = out.str();
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    if (std::fclose(file) != 0 || !written) {
         error = path + ": " + std::strerror(errno);
+        removeFile(path);
         return false;
     }
     return true;

@@ -33,6 +33,11 @@ FILE *createFile(const char *name);
 // is never followed and never blocks.
 FILE *openRegularFile(const char *name);
 
+// A regular file opened to append to, made when missing, readable by the
+// user alone (it may tell where the user has been); nullptr for a link, FIFO,
+// device or folder under the name, which is never followed and never blocks.
+FILE *openPrivateForAppending(const char *path);
+
 // Renames a file of the current directory, replacing a file of the new name
 // (Windows' own rename refuses to). True when it went well.
 bool replaceFile(const char *from, const char *to);

@@ -55,6 +55,21 @@ FILE *createFile(const char *name)
     return file;
 }
 
+FILE *openPrivateForAppending(const char *path)
+{
+    const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0) return nullptr;
+    struct stat info {};
+    // An earlier file readable by others is closed to them now.
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::fchmod(fd, 0600) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    FILE *file = ::fdopen(fd, "ab");
+    if (file == nullptr) ::close(fd);
+    return file;
+}
+
 FILE *openRegularFile(const char *name)
 {
     const int fd = ::open(name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);

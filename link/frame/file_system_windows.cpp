@@ -95,6 +95,19 @@ FILE *createFile(const char *name)
     return streamFor(handle, _O_WRONLY, "wb");
 }
 
+FILE *openPrivateForAppending(const char *path)
+{
+    // Under the user's profile a new file is the user's alone already.
+    const HANDLE handle = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    if (!isPlainDiskFile(handle)) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    return streamFor(handle, _O_WRONLY | _O_APPEND, "ab");
+}
+
 FILE *openRegularFile(const char *name)
 {
     const HANDLE handle = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

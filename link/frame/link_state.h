@@ -44,6 +44,7 @@ struct LinkState {
     struct Transcript {
         FILE *file = nullptr;  // appended to; nullptr: tracing is off
         bool decided = false;  // TRK7700_TRACE was looked at (once, at the first use)
+        long long size = 0;    // what the file holds, to stop at its bound
     } transcript;
     std::mutex transcriptLock;
 

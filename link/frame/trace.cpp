@@ -1,6 +1,7 @@
 #include "frame/trace.h"
 
 #include "TRK7700_DLL.h"
+#include "frame/file_system.h"
 #include "frame/link_state.h"
 
 #include <chrono>
@@ -14,10 +15,15 @@ namespace {
 LinkState::Transcript &transcript() { return linkState().transcript; }
 std::mutex &transcriptLock() { return linkState().transcriptLock; }
 
-FILE *openTranscript(const char *path)
+// A transcript stops growing here: a full readout adds about 15 MB.
+constexpr long long kMaxTranscriptBytes = 128ll * 1024 * 1024;
+
+void openTranscript(LinkState::Transcript &t, const char *path)
 {
     // Appended to, never truncated: one file can collect several sessions.
-    return path != nullptr && path[0] != '\0' ? std::fopen(path, "ab") : nullptr;
+    t.file = path != nullptr && path[0] != '\0' ? frame::openPrivateForAppending(path) : nullptr;
+    t.size = 0;
+    if (t.file != nullptr && std::fseek(t.file, 0, SEEK_END) == 0) t.size = std::ftell(t.file);
 }
 
 FILE *file()
@@ -25,9 +31,22 @@ FILE *file()
     LinkState::Transcript &t = transcript();
     if (!t.decided) {
         t.decided = true;
-        t.file = openTranscript(std::getenv("TRK7700_TRACE"));
+        openTranscript(t, std::getenv("TRK7700_TRACE"));
+    }
+    if (t.file != nullptr && t.size >= kMaxTranscriptBytes) {
+        // Said once in the file itself; nothing more is written.
+        std::fprintf(t.file, "# transcript ends here: it reached its bound of %lld bytes\n", kMaxTranscriptBytes);
+        std::fclose(t.file);
+        t.file = nullptr;
     }
     return t.file;
+}
+
+// Counts what a line added to the file.
+void counted(FILE *out, long before)
+{
+    const long after = std::ftell(out);
+    if (after > before) transcript().size += after - before;
 }
 
 void stamp(FILE *out)
@@ -49,6 +68,7 @@ void bytesLine(char direction, const uint8_t *bytes, int count)
     std::lock_guard<std::mutex> guard(transcriptLock());
     FILE *out = file();
     if (out == nullptr || count <= 0) return;
+    const long before = std::ftell(out);
     // 32 bytes a line keeps a 4 MB log stream readable and greppable.
     for (int start = 0; start < count; start += 32) {
         stamp(out);
@@ -57,6 +77,7 @@ void bytesLine(char direction, const uint8_t *bytes, int count)
         std::fputc('\n', out);
     }
     std::fflush(out);
+    counted(out, before);
 }
 
 }  // namespace
@@ -75,9 +96,11 @@ void note(const std::string &text)
     std::lock_guard<std::mutex> guard(transcriptLock());
     FILE *out = file();
     if (out == nullptr) return;
+    const long before = std::ftell(out);
     stamp(out);
     std::fprintf(out, "# %s\n", text.c_str());
     std::fflush(out);
+    counted(out, before);
 }
 
 void result(const char *entryPoint, int32_t value)
@@ -85,9 +108,11 @@ void result(const char *entryPoint, int32_t value)
     std::lock_guard<std::mutex> guard(transcriptLock());
     FILE *out = file();
     if (out == nullptr) return;
+    const long before = std::ftell(out);
     stamp(out);
     std::fprintf(out, "= %s %d %s\n", entryPoint, value, trk7700_result_name(value));
     std::fflush(out);
+    counted(out, before);
 }
 
 void setFileForTesting(const std::string &path)
@@ -95,7 +120,7 @@ void setFileForTesting(const std::string &path)
     std::lock_guard<std::mutex> guard(transcriptLock());
     LinkState::Transcript &t = transcript();
     if (t.file != nullptr) std::fclose(t.file);
-    t.file = openTranscript(path.c_str());
+    openTranscript(t, path.c_str());
     t.decided = true;
 }
 

@@ -7,6 +7,7 @@
 #include "frame/step_result.h"
 #include "frame/work_folder.h"
 #include "log/log_image.h"
+#include "log/stream_pace.h"
 #include "log/track_text.h"
 #include "serial/serial_link.h"
 #include "serial/tick_count.h"
@@ -19,7 +20,8 @@ namespace trk7700::log {
 namespace {
 
 // The first byte of the log must come within the usual reply limit; once the
-// stream runs, a pause of up to 10 s (radio links stall) does not end it.
+// stream runs, a pause of up to 10 s (radio links stall) does not end it, but
+// a stream that trickles does (StreamPace).
 constexpr int kFirstByteTickLimit = 2;
 constexpr int kStreamPauseTickLimit = 12;
 
@@ -48,9 +50,16 @@ StepResult downloadLogImage()
     bool complete = true;
     size_t received = 0;
     serial::TickCount silence(kFirstByteTickLimit);
+    StreamPace pace;
     while (received < kLogImageSize) {
         const int want = static_cast<int>(std::min<size_t>(serial::kIoBufferSize, kLogImageSize - received));
         const int got = serial::readSome(ioBuffer, want);
+        // Single pauses are forgiven; a stream that trickles for a minute ends the readout.
+        pace.add(got > 0 ? static_cast<size_t>(got) : 0, serial::utcSecondsNow());
+        if (pace.trickling()) {
+            complete = false;
+            break;
+        }
         if (got > 0) {
             written =
                 std::fwrite(ioBuffer, 1, static_cast<size_t>(got), raw.get()) == static_cast<size_t>(got) && written;
