@@ -13,6 +13,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 #include <vector>
 
@@ -25,10 +26,11 @@ struct CommandRun {
 };
 
 struct CommandOptions {
-    bool terminal = false;  // standard input is a terminal ...
-    std::string answer;     // ... on which this was typed
-    std::string path;       // PATH for the program; empty: inherited
-    double timeLimit = 60;  // seconds
+    bool terminal = false;                                         // standard input is a terminal ...
+    std::string answer;                                            // ... on which this was typed
+    std::string path;                                              // PATH for the program; empty: inherited
+    double timeLimit = 60;                                         // seconds
+    std::vector<std::pair<std::string, std::string>> environment;  // set for the program alone
 };
 
 class RunningCommand {
@@ -65,6 +67,7 @@ public:
             ::dup2(out, 1);
             ::dup2(err, 2);
             if (!options.path.empty()) ::setenv("PATH", options.path.c_str(), 1);
+            for (const auto &[name, value] : options.environment) ::setenv(name.c_str(), value.c_str(), 1);
             ::execv(program.c_str(), argv.data());
             ::_exit(121);
         }
