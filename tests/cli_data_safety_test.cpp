@@ -151,17 +151,13 @@ TEST_F(DataSafetyTest, ConvertRefusesWhatIsNoReadoutAndLeavesTheFolderAsItWas)
          },
          "larger than the logger's log memory"},
         {"an empty file", [&](const fs::path &p) { writeFile(p, ""); }, "it is empty"},
-        {"a cut history entry",
-         [&](const fs::path &p) { writeFile(p, entry.substr(0, entry.size() / 2)); },
+        {"a cut history entry", [&](const fs::path &p) { writeFile(p, entry.substr(0, entry.size() / 2)); },
          "cut short or damaged"},
-        {"a compressed text that is no track text",
-         [&](const fs::path &p) { writeFile(p, gzipped("hello\n")); },
+        {"a compressed text that is no track text", [&](const fs::path &p) { writeFile(p, gzipped("hello\n")); },
          "holds no track text"},
-        {"a compressed flood of zeros",
-         [&](const fs::path &p) { writeFile(p, gzipped(std::string(80u << 20, '\0'))); },
+        {"a compressed flood of zeros", [&](const fs::path &p) { writeFile(p, gzipped(std::string(80u << 20, '\0'))); },
          "more than a full log's track text"},
-        {"a text with wrong checksums",
-         [&](const fs::path &p) { writeFile(p, badChecksums); },
+        {"a text with wrong checksums", [&](const fs::path &p) { writeFile(p, badChecksums); },
          "line 3 holds no GGA or RMC sentence with a right checksum"},
         {"a text with a 50 MB line",
          [&](const fs::path &p) { writeFile(p, header + "---,$GPGGA," + std::string(50u << 20, '1') + "\r\n"); },
@@ -307,8 +303,7 @@ TEST_F(DataSafetyTest, CtrlCBeforeTheEraseMeansNoEraseAndNeverRemovesAnInput)
     const fs::path started = dir / "gpsbabel-started";
     CommandOptions options;
     options.path = standInGpsBabel("touch " + started.string() + "; exec sleep 30");
-    RunningCommand conversion(dir.path(), {"convert", (folder / "DB.sr").string(), folder.string(), "--gpx"},
-                              options);
+    RunningCommand conversion(dir.path(), {"convert", (folder / "DB.sr").string(), folder.string(), "--gpx"}, options);
     for (int i = 0; i < 4000 && !fs::exists(started); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     ASSERT_TRUE(fs::exists(started));
     sent = std::chrono::steady_clock::now();
@@ -373,8 +368,8 @@ TEST_F(DataSafetyTest, ALoggerThatTricklesEndsTheReadoutWithATimeOut)
     // 800 baud: 80 bytes a second, far below a tenth of the line rate; the
     // log memory would take 14 hours.
     loadLog(sim::LogShape::full);
-    logger->setBaudRate(800);
     connect();
+    logger->setBaudRate(800);
     rusage before{};
     ::getrusage(RUSAGE_SELF, &before);
     const auto start = std::chrono::steady_clock::now();

@@ -3,6 +3,7 @@
 #include "conversion/file_ops.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cerrno>
 #include <cstdio>
@@ -40,11 +41,12 @@ std::string keepInHistory(const std::string &trackTextPath, uint32_t serialNumbe
         error = failure(trackTextPath);
         return {};
     }
-    // A scratch name of this process alone: another run writing at the same
-    // time never removes it.
+    // A scratch name of this writer alone (process and a count within it):
+    // another run writing at the same time never removes it.
+    static std::atomic<unsigned> writers{0};
     const std::string name = timeName(when);
-    const std::string partial =
-        inFolder(folder, "." + name + "." + std::to_string(currentProcessId()) + ".txt.gz.partial");
+    const std::string partial = inFolder(folder, "." + name + "." + std::to_string(currentProcessId()) + "-" +
+                                                     std::to_string(++writers) + ".txt.gz.partial");
     if (beforeWriting) beforeWriting(partial);
     const int fd = createFreshFileDescriptor(partial, FileAccess::ownerOnly);
     gzFile out = fd >= 0 ? gzdopen(fd, "wb9") : nullptr;
