@@ -267,7 +267,10 @@ TEST_F(ConversionTest, GpsBabelOutputIsWholeOnlyWithItsEnd)
         size_t points;
         bool whole;
     } cases[] = {
-        {"GPX", "gpx", "<gpx>\n  <trk></trk>\n</gpx>\n", 1, true},
+        {"GPX", "gpx", "<gpx>\n  <trk><trkseg><trkpt lat=\"48.1\" lon=\"11.5\"/></trkseg></trk>\n</gpx>\n", 1, true},
+        // GPSBabel drops sentences with a wrong checksum and still exits 0.
+        {"GPX without the log's points", "gpx", "<gpx>\n  <trk></trk>\n</gpx>\n", 1, false},
+        {"GPX of an empty log", "gpx", "<gpx>\n</gpx>\n", 0, true},
         {"GPX cut", "gpx", "<gpx>\n  <trk><trkseg><trkpt lat=", 1, false},
         {"GPX empty", "gpx", "", 0, false},
         {"KML", "kml", "<kml>\n<Document/>\n</kml>", 1, true},

@@ -26,8 +26,10 @@ int main(int argc, char **argv)
     if (format == NULL || output == NULL) return 1;
     FILE *out = fopen(output, "wb");
     if (out == NULL) return 1;
-    if (strcmp(format, "gpx") == 0)
-        fputs("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.0\" creator=\"test\">\n</gpx>\n", out);
+    if (strcmp(format, "gpx") == 0) /* A GPX of a log with points holds track points. */
+        fputs("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.0\" creator=\"test\">\n"
+              "<trk><trkseg><trkpt lat=\"48.1\" lon=\"11.5\"/></trkseg></trk>\n</gpx>\n",
+              out);
     else if (strcmp(format, "kml") == 0)
         fputs("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n</kml>\n",
               out);
