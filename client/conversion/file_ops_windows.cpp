@@ -160,7 +160,10 @@ bool makeOwnerOnlyFolder(const std::string &folder, std::string &error)
 
 bool syncToDisk(const std::string &path, std::string &error)
 {
-    // Windows writes a folder's entries with the file's own metadata.
+    // A folder's entries are flushed with the files' own metadata (NTFS logs
+    // them); a folder handle cannot be flushed.
+    const DWORD attributes = attributesOf(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;
     const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE || !FlushFileBuffers(handle)) {
