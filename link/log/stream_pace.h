@@ -17,7 +17,7 @@ inline constexpr size_t kTrickleBytesPerWindow = kLineBytesPerSecond / 10 * kTri
 class StreamPace {
 public:
     // After every read: the bytes it brought and the seconds value (0..59) of
-    // the clock the waits count by.
+    // a clock that only moves forward.
     void add(size_t bytes, int second);
     // True once the last kTrickleWindowSeconds whole seconds brought fewer
     // than kTrickleBytesPerWindow bytes together.
