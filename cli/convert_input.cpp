@@ -58,7 +58,10 @@ bool isPlausibleRecord(const log::LogRecord &r)
     return place && second < 60 && minute < 60 && hour < 24 && day >= 1 && month >= 1 && month <= 12;
 }
 
-// A raw log: at most the log memory's size, every used record plausible.
+// A raw log: at most the log memory's size, at least half of its used records
+// plausible. Impossible ones are flash the logger only half wrote: they are
+// converted and left out of GPSBabel's files; random bytes give few plausible
+// records (about one in sixteen).
 bool isRawLog(const std::string &path, uintmax_t size, std::string &problem)
 {
     if (size == 0) {
@@ -75,18 +78,20 @@ bool isRawLog(const std::string &path, uintmax_t size, std::string &problem)
         return false;
     }
     uint8_t bytes[log::kRecordSize];
-    size_t index = 0;
-    bool plausible = true;
-    while (plausible && std::fread(bytes, 1, sizeof bytes, file) == sizeof bytes) {
+    size_t used = 0, plausible = 0;
+    while (std::fread(bytes, 1, sizeof bytes, file) == sizeof bytes) {
         const log::LogRecord record = log::LogRecord::decode(bytes);
-        plausible = record.isEmpty() || isPlausibleRecord(record);
-        ++index;
+        if (record.isEmpty()) continue;
+        ++used;
+        if (isPlausibleRecord(record)) ++plausible;
     }
     std::fclose(file);
-    if (!plausible)
-        problem = "its record " + std::to_string(index) +
-                  " holds no position and time as the logger stores them, so it is no raw log";
-    return plausible;
+    if (used > 0 && (plausible == 0 || (used - plausible) * 2 > used)) {
+        problem = "only " + std::to_string(plausible) + " of its " + std::to_string(used) +
+                  " records hold a position and time as the logger stores them, so it is no raw log";
+        return false;
+    }
+    return true;
 }
 
 bool startsWithGzipMagic(const std::string &path)
