@@ -1,5 +1,7 @@
 #include "form_model.h"
 
+#include "form_system.h"
+
 #include "binding/result_text.h"
 #include "conversion/readout_progress.h"
 #include "conversion/readout_staging.h"
@@ -1117,7 +1119,7 @@ std::string FormModel::startGpsBabel(const ReadoutFiles &files)
         }
         if (told) continue;
         told = true;
-        message({TextId::gpsBabelCannotStart, {client::kGpsBabelProgram, client::kGpsBabelPackage}, {}});
+        message({TextId::gpsBabelCannotStart, {client::kGpsBabelProgram, gpsBabelInstallHint()}, {}});
     }
     return started.empty() ? started : text(TextId::startingGpsBabel, {started});
 }

@@ -9,5 +9,7 @@ namespace trk7700::form {
 std::string homeFolder();
 // The first COM number from 1 to highest whose port has an entry, 0 when none.
 int firstPortWithEntry(int highest);
+// In German: how this system's user gets GPSBabel when it cannot be started.
+std::string gpsBabelInstallHint();
 
 }  // namespace trk7700::form

@@ -1,5 +1,7 @@
 #include "form_system.h"
 
+#include "conversion/track_conversion.h"
+
 #include "serial/port_map.h"
 
 #include <cstdlib>
@@ -21,6 +23,12 @@ int firstPortWithEntry(int highest)
         if (!entry.empty() && ::lstat(entry.c_str(), &info) == 0) return number;
     }
     return 0;
+}
+
+std::string gpsBabelInstallHint()
+{
+    return std::string("Bitte das Debian-Paket \"") + client::kGpsBabelPackage + "\" installieren (sudo apt install " +
+           client::kGpsBabelPackage + ").";
 }
 
 }  // namespace trk7700::form

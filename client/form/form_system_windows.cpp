@@ -1,5 +1,7 @@
 #include "form_system.h"
 
+#include "conversion/track_conversion.h"
+
 #include <cstdlib>
 
 namespace trk7700::form {
@@ -12,5 +14,11 @@ std::string homeFolder()
 
 // Windows names its ports itself; the explanation of COM1 says how to find them.
 int firstPortWithEntry(int) { return 0; }
+
+std::string gpsBabelInstallHint()
+{
+    return "GPSBabel gibt es unter https://www.gpsbabel.org/download.html; nach der Installation wird gpsbabel.exe "
+           "im Suchpfad oder im Ordner GPSBabel unter den Programmen gefunden.";
+}
 
 }  // namespace trk7700::form

@@ -41,7 +41,7 @@ constexpr Entry kCatalogue[] = {
     {TextId::fileNotWritable, "Die Datei %1 kann nicht geschrieben werden. Bitte Ordner und freien Platz prüfen."},
     {TextId::gpsBabelCannotStart,
      "Das Programm \"%1\" (GPSBabel) kann nicht gestartet werden, daher entstehen keine KML-, PLT- oder GPX-Dateien. "
-     "Bitte das Debian-Paket \"%2\" installieren (sudo apt install %2)."},
+     "%2"},
     {TextId::fieldNotWhole,
      "%1 nimmt eine ganze Zahl von %2 bis %3 %4; „%5“ ist keine solche Zahl. Bitte korrigieren und erneut "
      "speichern. Es wurde nichts gespeichert."},
