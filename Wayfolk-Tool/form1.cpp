@@ -119,6 +119,7 @@ void Form1::bindCommands()
         const auto command = static_cast<Command>(i);
         setCommandAction(buttonOf(command), [this, command] { model_->press(command); });
     }
+    connect(mapButton_, &QPushButton::clicked, this, [this] { model_->openMapPage(); });
 }
 
 // Picture button, covered command button, and whether a click needs that
@@ -262,6 +263,8 @@ void Form1::draw()
 
     statusLine_->setText(shown(view.status));
     statusLine_->setNote(shown(view.note));
+    mapButton_->setEnabled(!view.mapPage.empty());
+    mapButton_->setToolTip(shown(view.mapPage));
     switch (view.bar) {
     case trk7700::form::Bar::hidden: statusLine_->setProgress(-1); break;
     case trk7700::form::Bar::busy: statusLine_->setBusy(); break;

@@ -51,6 +51,7 @@ public:
     trk7700::form::FormModel &model() { return *model_; }
     bool commandRunning() const { return model_->commandRunning(); }
     StatusLine *statusLine() const { return statusLine_; }
+    QPushButton *mapButton() const { return mapButton_; }
     int comPort() const { return model_->comPort(); }
     const std::vector<PictureButton *> &pictureButtons() const { return pictureButtons_; }
     bool connected() const { return model_->connected(); }
@@ -109,6 +110,7 @@ private:
     QtExecutor *executor_;
     std::unique_ptr<trk7700::form::FormModel> model_;
     StatusLine *statusLine_ = nullptr;
+    QPushButton *mapButton_ = nullptr;
     QPixmap releasedFace_, pressedFace_;
     std::vector<PictureButton *> pictureButtons_;
     QHash<QPushButton *, std::function<void()>> commandActions_;

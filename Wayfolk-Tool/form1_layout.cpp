@@ -199,7 +199,12 @@ void Form1::buildControls()
     // the frames and left of "Einst. Speichern".
     statusLine_ = new StatusLine(this);
     statusLine_->setObjectName(QStringLiteral("statusLine"));
-    statusLine_->setGeometry(8, 346, 496, 36);
+    statusLine_->setGeometry(8, 346, 440, 36);
+    // "Karte" at the status line's end opens the map page of the last readout.
+    mapButton_ = new QPushButton(QStringLiteral("Karte"), this);
+    mapButton_->setObjectName(QStringLiteral("mapButton"));
+    mapButton_->setGeometry(452, 350, 52, 24);
+    mapButton_->setEnabled(false);
 
     stackAndOrderControls();
 }

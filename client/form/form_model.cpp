@@ -7,6 +7,7 @@
 #include "conversion/readout_staging.h"
 #include "conversion/settings_fields.h"
 #include "conversion/track_conversion.h"
+#include "stats/map_page.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -976,6 +977,7 @@ void FormModel::readout()
     }
     view_.dateStamp = client::makeDateStampNow();
     const ReadoutFiles files = readoutFilesNow();
+    view_.mapPage.clear();  // offered again once this readout made its page
     // The library makes only the last folder of the path: the whole path is made here first.
     std::error_code ec;
     std::filesystem::create_directories(files.folder, ec);
@@ -1086,15 +1088,40 @@ void FormModel::conversionDone(const ReadoutFiles &files, const ConversionOutcom
         return;
     }
     const std::string converting = startGpsBabel(files);
+    // An empty log draws nothing: an earlier page stays, and none is offered.
+    const std::string map = outcome.sentenceLines > 0 ? writeMapPage(files) : std::string();
     // The readout of the connected logger is complete (not a conversion run on its own).
     if (readoutRunning_) readoutSinceConnect_ = connected_;
     const std::string points = std::to_string(outcome.sentenceLines / 2);
     setStatus((readoutStart_ ? text(TextId::pointsReadIn, {points, duration(secondsSince(*readoutStart_))})
                              : text(TextId::pointsRead, {points})) +
-              (converting.empty() ? std::string() : " · " + converting));
+              (converting.empty() ? std::string() : " · " + converting) + (map.empty() ? std::string() : " · " + map));
     readoutStart_.reset();
     // A close that was asked for is not held up by a box nobody waits for.
     if (!runner_->closing()) message({TextId::readoutDone, {}, view_.status, true});
+}
+
+// The map page of the whole log beside the files, with the trips, points and
+// distance. Returns what the status line says of it; a page that cannot be
+// written is told there, the readout still being complete.
+std::string FormModel::writeMapPage(const ReadoutFiles &files)
+{
+    std::string error;
+    const std::string page = client::writeReadoutMapPage(files, {}, error);
+    if (page.empty())
+        return text(TextId::mapPageNotWritten,
+                    {std::filesystem::path(client::mapPagePath(files)).filename().string(), error});
+    view_.mapPage = page;
+    std::string summaryError;
+    const std::string summary = client::readoutSummary(files, {}, summaryError);
+    const std::string written = text(TextId::mapPageWritten, {std::filesystem::path(page).filename().string()});
+    return summary.empty() ? written : summary + " · " + written;
+}
+
+void FormModel::openMapPage()
+{
+    if (view_.mapPage.empty()) return;
+    if (!host_.openUrl(view_.mapPage)) message({TextId::mapPageCannotOpen, {view_.mapPage}, {}});
 }
 
 // Started and left to run; the files appear in the folder when it is done.

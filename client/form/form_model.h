@@ -62,6 +62,10 @@ public:
     void press(Command command, bool enforceEnabled = false);
     bool commandRunning() const;
 
+    // Opens the map page of the last readout with the system's browser; a
+    // page that cannot be opened is told.
+    void openMapPage();
+
     // The window's close button. Closing waits for a running command; during
     // a download the user is asked whether to stop it, which ends the program
     // at once, the earlier files untouched. Once done, the host's closeWindow() follows.
@@ -112,6 +116,7 @@ private:
     void convert(const client::ReadoutFiles &files);
     void conversionDone(const client::ReadoutFiles &files, const client::ConversionOutcome &outcome);
     std::string startGpsBabel(const client::ReadoutFiles &files);
+    std::string writeMapPage(const client::ReadoutFiles &files);
     void erase();
     void eraseAfterQuestion();
     void storeSettings();

@@ -64,6 +64,10 @@ struct FormView {
     int percent = 0;
     std::string barText;  // with %p for the percentage
 
+    // The map page of the last readout: its path, empty while there is none;
+    // the "Karte" button beside the status line is offered only with one.
+    std::string mapPage;
+
     bool isEnabled(Command command) const { return enabled[static_cast<int>(command)]; }
     CheckState option(ExportOption which) const { return exportOptions[static_cast<int>(which)]; }
 };

@@ -170,7 +170,11 @@ public:
         folderDialogStarts.push_back(start);
         return folderToChoose;
     }
-    bool openUrl(const std::string &) override { return true; }
+    bool openUrl(const std::string &path) override
+    {
+        opened.push_back(path);
+        return openSucceeds;
+    }
     void closeWindow() override { ++windowCloses; }
     void endProgram() override { ++programEnds; }
 
@@ -188,6 +192,8 @@ public:
     std::vector<std::string> folderDialogStarts;
     std::function<void()> duringQuestion;
     int windowCloses = 0, programEnds = 0;
+    std::vector<std::string> opened;
+    bool openSucceeds = true;
 };
 
 // Launches nothing; records what would have started.
@@ -557,6 +563,67 @@ TEST_F(FormModelTest, ReadoutWritesIntoTheFolderAndStartsGpsBabelForCheckedForma
     EXPECT_EQ(model->view().status.rfind("Fertig ausgelesen: 2 Punkte", 0), 0u) << model->view().status;
     EXPECT_NE(model->view().status.find(" · GPSBabel erstellt GPX ..."), std::string::npos) << model->view().status;
     EXPECT_EQ(model->view().bar, Bar::hidden);
+}
+
+// Two records a minute apart, as the logger's text gives them.
+const std::string kTwoPositions = kTrackText.substr(0, kTrackText.find("---")) +
+                                  "--3,$GPGGA,094512.000,2503.1234,N,12134.5678,E,1,08,00.0,123.0,M,00.0,M,,*66\r\n"
+                                  "--3,$GPRMC,094512.000,A,2503.1234,N,12134.5678,E,7.00,0.00,051226,,*04\r\n"
+                                  "---,$GPGGA,094612.000,2503.2234,N,12134.5678,E,1,08,00.0,123.0,M,00.0,M,,*66\r\n"
+                                  "---,$GPRMC,094612.000,A,2503.2234,N,12134.5678,E,7.00,0.00,051226,,*04\r\n";
+
+// After a readout with records the map page lies beside the files, the status
+// line names it with the trips, points and distance, and "Karte" opens it. A
+// page that cannot be written is told there; the readout still counts as done.
+TEST_F(FormModelTest, ReadoutWritesTheMapPageAndOffersToOpenIt)
+{
+    const struct {
+        const char *name;
+        std::string log;
+        bool pageBlocked;        // a folder stands where the page goes
+        const char *statusPart;  // empty: no word of a map
+        bool offered;
+    } rows[] = {
+        {"records", kTwoPositions, false, "1 Fahrt, 2 Punkte, 0,2 km · Karte: Wayfolk.html", true},
+        {"page cannot be written", kTwoPositions, true,
+         " · Die Karte Wayfolk.html konnte nicht geschrieben werden: ", false},
+        {"empty log", kTrackText.substr(0, kTrackText.find("---")), false, "", false},
+    };
+    reach(State::connected);
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir folder;
+        model->editFolder(folder.str());
+        library.trackText = row.log;
+        if (row.pageBlocked) std::filesystem::create_directory(folder / "Wayfolk.html");
+        host.messages.clear();
+        host.opened.clear();
+        press(Command::readout);
+        if (row.log == kTrackText.substr(0, kTrackText.find("---"))) {
+            // An empty logger keeps the earlier files: no page either.
+            EXPECT_TRUE(model->view().mapPage.empty());
+            EXPECT_FALSE(std::filesystem::exists(folder / "Wayfolk.html"));
+            continue;
+        }
+        EXPECT_EQ(host.messageIds(), Ids{TextId::readoutDone});
+        const std::string &status = model->view().status;
+        EXPECT_EQ(status.rfind("Fertig ausgelesen: 2 Punkte", 0), 0u) << status;
+        EXPECT_NE(status.find(row.statusPart), std::string::npos) << status;
+        if (!row.offered) {
+            EXPECT_TRUE(model->view().mapPage.empty());
+            model->openMapPage();
+            EXPECT_TRUE(host.opened.empty());
+            continue;
+        }
+        EXPECT_EQ(model->view().mapPage, (folder / "Wayfolk.html").string());
+        EXPECT_NE(readFile(folder / "Wayfolk.html").find("<html"), std::string::npos);
+        model->openMapPage();
+        EXPECT_EQ(host.opened, std::vector<std::string>{(folder / "Wayfolk.html").string()});
+        host.openSucceeds = false;
+        model->openMapPage();
+        host.openSucceeds = true;
+        EXPECT_EQ(host.messageIds(), (Ids{TextId::readoutDone, TextId::mapPageCannotOpen}));
+    }
 }
 
 // Fields that are not whole numbers in the logger's range are named with

@@ -11,6 +11,7 @@
 #include "support/gpx_points.h"
 
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -20,6 +21,7 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <cmath>
 
@@ -241,6 +243,13 @@ std::vector<PltPoint> pltTrackPoints(const std::string &plt)
 class ReadoutTest : public QObject {
     Q_OBJECT
 
+public slots:
+    // The system's browser, as the map page would be handed to it.
+    void recordUrl(const QUrl &url) { opened_.append(url); }
+
+private:
+    QList<QUrl> opened_;
+
 private slots:
     // The date stamp goes into Label29 and, with Check7, into every file name.
     void fileNames_data()
@@ -267,7 +276,8 @@ private slots:
         const QString base = readout.folder + QStringLiteral("/Wayfolk") + (dateInName ? stamp : QString());
         QVERIFY(QFile::exists(base + ".txt"));
         QCOMPARE(crlfLines(base + ".nmea").size(), 4);
-        QCOMPARE(QDir(readout.folder).entryList(QDir::Files).size(), 2);  // nothing else left behind
+        QVERIFY(QFile::exists(base + ".html"));
+        QCOMPARE(QDir(readout.folder).entryList(QDir::Files).size(), 3);  // nothing else left behind
         QCOMPARE(readout.launcher.launches, (std::vector<Launch>{gpsBabel(base + ".nmea", "kml", base + ".kml"),
                                                                  gpsBabel(base + ".nmea", "ozi", base + ".plt"),
                                                                  gpsBabel(base + ".nmea", "gpx", base + ".gpx")}));
@@ -358,6 +368,32 @@ private slots:
         QCOMPARE(crlfLines(readout.folder + "/Wayfolk.txt").size(), 2);  // the two header lines
         QCOMPARE(markFilesIn(readout.folder), QStringList());
         QCOMPARE(readout.launcher.launches.size(), size_t{3});
+    }
+
+    // A readout with records writes the map page beside its files, names it
+    // with the trips, points and distance in the status line, and "Karte"
+    // (disabled until then) opens it with the system's browser.
+    void mapPage()
+    {
+        Readout readout;
+        readout.setLog(logWithMarks({kNoMark, kNoMark}));
+        QVERIFY(readout.connect());
+        QVERIFY(!readout.window->mapButton()->isEnabled());
+        readout.window.click(readout.window->Picture6);
+        QCOMPARE(readout.window.dialogs.messages, QStringList{"Fertig ausgelesen"});
+        const QString page = readout.folder + QStringLiteral("/Wayfolk.html");
+        QVERIFY(readAll(page).contains("<html"));
+        const QString status = readout.window->statusLine()->text();
+        QVERIFY2(status.contains(QStringLiteral(" Punkte, ")) &&
+                     status.endsWith(QStringLiteral(" · Karte: Wayfolk.html")),
+                 qPrintable(status));
+        QVERIFY(readout.window->mapButton()->isEnabled());
+        opened_.clear();
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "recordUrl");
+        QTest::mouseClick(readout.window->mapButton(), Qt::LeftButton);
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QCOMPARE(opened_, QList<QUrl>{QUrl::fromLocalFile(page)});
+        QCOMPARE(readout.window.dialogs.messages, QStringList{"Fertig ausgelesen"});
     }
 
     // An empty logger never replaces a track: whichever file of the same
@@ -455,7 +491,7 @@ private slots:
         QCOMPARE(readout.launcher.launches, (std::vector<Launch>{gpsBabel(readout.folder + "/Wayfolk.nmea", "gpx",
                                                                           readout.folder + "/Wayfolk.gpx")}));
         QCOMPARE(QDir(readout.folder).entryList(QDir::Files),
-                 (QStringList{"Wayfolk.gpx", "Wayfolk.nmea", "Wayfolk.txt"}));
+                 (QStringList{"Wayfolk.gpx", "Wayfolk.html", "Wayfolk.nmea", "Wayfolk.txt"}));
         QTRY_COMPARE(exitRequests(*readout.logger), 1);
         QVERIFY(QFile::exists(readout.sandbox.optionsFile()));
     }
