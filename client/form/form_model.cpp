@@ -3,6 +3,7 @@
 #include "form_system.h"
 
 #include "binding/result_text.h"
+#include "conversion/broken_readout.h"
 #include "conversion/readout_progress.h"
 #include "conversion/readout_staging.h"
 #include "conversion/settings_fields.h"
@@ -10,6 +11,7 @@
 #include "stats/map_page.h"
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <type_traits>
 #include <utility>
@@ -997,7 +999,7 @@ void FormModel::readout()
     const int32_t port = comPort_;
     call<LinkCall>(
         TextId::waitingForLogger, [this, port, path = *stagedText_] { return library_.dumpDb(port, path); },
-        [this, files](const LinkCall &call) {
+        [this, files, startedAt = std::time(nullptr)](const LinkCall &call) {
             downloading_ = false;
             stagedText_.reset();
             setBar(Bar::hidden);
@@ -1009,7 +1011,15 @@ void FormModel::readout()
             client::discardStagedTrackText(files);
             readoutStart_.reset();
             if (!call.made()) return;
-            message({TextId::libraryResult, {resultName(call.result)}, text(TextId::readoutFailed)});
+            // What arrived holds the newest records: kept under a name of its own.
+            const client::KeptPart part = client::keepBrokenOffPart(files.folder, startedAt);
+            std::string details = text(TextId::readoutFailed);
+            if (part.records > 0)
+                details +=
+                    "\n\n" + (part.path.empty()
+                                  ? text(TextId::brokenOffPartNotKept, {std::to_string(part.records), part.error})
+                                  : text(TextId::brokenOffPartKept, {std::to_string(part.records), part.path}));
+            message({TextId::libraryResult, {resultName(call.result)}, details});
             finishDeviceCommand(call.result, {});
         },
         [this, watch] {

@@ -134,6 +134,11 @@ constexpr Entry kCatalogue[] = {
     {TextId::readoutFailed,
      "Das Log wurde nicht ausgelesen; die Dateien früherer Auslesungen bleiben unverändert. Bitte die Verbindung "
      "zum Logger prüfen und erneut „Log Auslesen“ klicken."},
+    {TextId::brokenOffPartKept,
+     "Die %1 Aufzeichnungen, die vor dem Abbruch ankamen, liegen in %2. Die üblichen Dateien daraus macht: "
+     "trk7700 convert %2 ORDNER"},
+    {TextId::brokenOffPartNotKept,
+     "Die %1 Aufzeichnungen, die vor dem Abbruch ankamen, konnten nicht unter eigenem Namen aufbewahrt werden: %2"},
     {TextId::portCaption, "Com Port wählen:"},
     {TextId::connectedTo, "Verbunden mit COM  = %1"},
     {TextId::serialNumber, "Seriennummer = %1"},

@@ -105,6 +105,8 @@ enum class TextId {
     pcMemory,
     imageUnreadable,
     readoutFailed,
+    brokenOffPartKept,
+    brokenOffPartNotKept,
     // Labels
     portCaption,        // "Com Port wählen:"
     connectedTo,        // "Verbunden mit COM  = %1"

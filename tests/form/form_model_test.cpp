@@ -626,6 +626,55 @@ TEST_F(FormModelTest, ReadoutWritesTheMapPageAndOffersToOpenIt)
     }
 }
 
+// A download that breaks off leaves what arrived as DB.sr: the newest
+// records, kept under a name of their own and named in the failure's details
+// with the way to make files from them. A part without a record stays scratch.
+TEST_F(FormModelTest, BrokenOffReadoutKeepsWhatArrivedAndSaysWhere)
+{
+    const struct {
+        const char *name;
+        std::string arrived;  // DB.sr as the download left it; empty: none
+        size_t records;       // 0: no word of a kept part
+    } rows[] = {
+        {"two records arrived", std::string(32, '\x01') + std::string(16, '\xFF'), 2},
+        {"only erased slots", std::string(32, '\xFF'), 0},
+        {"nothing arrived", "", 0},
+    };
+    reach(State::connected);
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir folder;
+        model->editFolder(folder.str());
+        library.results["dumpDb"] = return_device_time_out;
+        library.duringDownload = [&] {
+            if (!row.arrived.empty()) writeFile(folder / "DB.sr", row.arrived);
+        };
+        host.messages.clear();
+        press(Command::readout);
+        ASSERT_FALSE(host.messages.empty());
+        const Message &failure = host.messages.front();
+        EXPECT_EQ(failure.id, TextId::libraryResult);
+        EXPECT_EQ(failure.details.rfind(text(TextId::readoutFailed), 0), 0u) << failure.details;
+        std::vector<std::string> kept;
+        for (const auto &entry : std::filesystem::directory_iterator(folder.path()))
+            if (entry.path().filename().string().rfind("Wayfolk-broken-off-", 0) == 0)
+                kept.push_back(entry.path().string());
+        if (row.records == 0) {
+            EXPECT_TRUE(kept.empty());
+            EXPECT_EQ(failure.details, text(TextId::readoutFailed));
+            continue;
+        }
+        ASSERT_EQ(kept.size(), 1u);
+        EXPECT_EQ(readFile(kept[0]), row.arrived);
+        EXPECT_FALSE(std::filesystem::exists(folder / "DB.sr"));
+        EXPECT_NE(failure.details.find("Die 2 Aufzeichnungen, die vor dem Abbruch ankamen, liegen in " + kept[0]),
+                  std::string::npos)
+            << failure.details;
+        EXPECT_NE(failure.details.find("trk7700 convert " + kept[0]), std::string::npos) << failure.details;
+    }
+    library.results.erase("dumpDb");
+}
+
 // Fields that are not whole numbers in the logger's range are named with
 // their range; nothing is sent. The field not in force is not looked at.
 TEST_F(FormModelTest, SettingsFieldsAreCheckedBeforeAnythingIsSent)
