@@ -8,6 +8,8 @@
 #include "conversion/readout_staging.h"
 #include "conversion/settings_fields.h"
 #include "conversion/track_conversion.h"
+#include "conversion/track_records.h"
+#include "conversion/file_ops.h"
 #include "stats/map_page.h"
 
 #include <cstdio>
@@ -1072,16 +1074,30 @@ void FormModel::placeReadout(const ReadoutFiles &files)
 
 // The conversion step: the NMEA files on the worker (a full log has half a
 // million lines), then GPSBabel for each checked format.
-void FormModel::convert(const ReadoutFiles &files)
+void FormModel::convert(const ReadoutFiles &files, int64_t rolloverToday)
 {
-    const bool perMark = view_.option(ExportOption::perMark) == CheckState::checked;
+    const client::ConversionChoices choices{view_.option(ExportOption::perMark) == CheckState::checked, rolloverToday};
     if (!runner_->closing()) setBar(Bar::busy);
     call<ConversionOutcome>(
-        TextId::writingNmea, [files, perMark] { return client::convertTrackText(files, perMark); },
-        [this, files](const ConversionOutcome &outcome) { conversionDone(files, outcome); });
+        TextId::writingNmea, [files, choices] { return client::convertTrackText(files, choices); },
+        [this, files, rolloverToday](const ConversionOutcome &outcome) {
+            conversionDone(files, outcome, rolloverToday >= 0);
+        });
 }
 
-void FormModel::conversionDone(const ReadoutFiles &files, const ConversionOutcome &outcome)
+namespace {
+
+std::string germanDate(int64_t day)
+{
+    const std::tm t = client::utcCalendarTime(static_cast<std::time_t>(day * 86400 + 43200));
+    char shown[32];
+    std::snprintf(shown, sizeof shown, "%02d.%02d.%04d", t.tm_mday, t.tm_mon + 1, t.tm_year + 1900);
+    return shown;
+}
+
+}  // namespace
+
+void FormModel::conversionDone(const ReadoutFiles &files, const ConversionOutcome &outcome, bool rolloverCorrected)
 {
     setBar(Bar::hidden);
     using Failure = ConversionOutcome::Failure;
@@ -1097,6 +1113,18 @@ void FormModel::conversionDone(const ReadoutFiles &files, const ConversionOutcom
         message({TextId::fileNotWritable, {outcome.failedPath}, {}});
         return;
     }
+    // Dates 1024 weeks early are corrected on request before GPSBabel reads
+    // the NMEA file; a close that was asked for is not held up by the question.
+    const int64_t today = client::utcDay(std::time(nullptr));
+    if (!rolloverCorrected && !runner_->closing() && client::datesLookRolledOver(outcome.newestDay, today)) {
+        changed();
+        const Message question{
+            TextId::rolloverQuestion, {germanDate(outcome.newestDay)}, text(TextId::rolloverQuestionDetails)};
+        if (host_.ask(question, Answer::no) == Answer::yes) {
+            convert(files, today);
+            return;
+        }
+    }
     const std::string converting = startGpsBabel(files);
     // An empty log draws nothing: an earlier page stays, and none is offered.
     const std::string map = outcome.sentenceLines > 0 ? writeMapPage(files) : std::string();
@@ -1105,6 +1133,9 @@ void FormModel::conversionDone(const ReadoutFiles &files, const ConversionOutcom
     const std::string points = std::to_string(outcome.sentenceLines / 2);
     setStatus((readoutStart_ ? text(TextId::pointsReadIn, {points, duration(secondsSince(*readoutStart_))})
                              : text(TextId::pointsRead, {points})) +
+              (outcome.correctedRecords > 0
+                   ? " · " + text(TextId::rolloverCorrected, {std::to_string(outcome.correctedRecords)})
+                   : std::string()) +
               (converting.empty() ? std::string() : " · " + converting) + (map.empty() ? std::string() : " · " + map));
     readoutStart_.reset();
     // A close that was asked for is not held up by a box nobody waits for.

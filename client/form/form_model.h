@@ -113,8 +113,10 @@ private:
     void chooseFolder();
     void readout();
     void placeReadout(const client::ReadoutFiles &files);
-    void convert(const client::ReadoutFiles &files);
-    void conversionDone(const client::ReadoutFiles &files, const client::ConversionOutcome &outcome);
+    // rolloverToday: today's UTC day to move dates 1024 weeks early on, -1 to keep them.
+    void convert(const client::ReadoutFiles &files, int64_t rolloverToday = -1);
+    void conversionDone(const client::ReadoutFiles &files, const client::ConversionOutcome &outcome,
+                        bool rolloverCorrected);
     std::string startGpsBabel(const client::ReadoutFiles &files);
     std::string writeMapPage(const client::ReadoutFiles &files);
     void erase();

@@ -134,6 +134,13 @@ constexpr Entry kCatalogue[] = {
     {TextId::readoutFailed,
      "Das Log wurde nicht ausgelesen; die Dateien früherer Auslesungen bleiben unverändert. Bitte die Verbindung "
      "zum Logger prüfen und erneut „Log Auslesen“ klicken."},
+    {TextId::rolloverQuestion,
+     "Die neueste Aufzeichnung ist vom %1, mehr als 1024 Wochen vor heute. Die Daten sind wohl 1024 Wochen zu früh "
+     "(GPS-Wochenüberlauf des Empfängers im Logger). Sollen die Daten korrigiert werden?"},
+    {TextId::rolloverQuestionDetails,
+     "„Ja“ verschiebt sie in der NMEA-Datei, den Markierungsdateien und den KML-, PLT- und GPX-Dateien um 1024 "
+     "Wochen; die Textdatei behält sie, wie der Logger sie gab."},
+    {TextId::rolloverCorrected, "Daten von %1 Aufzeichnungen um 1024 Wochen korrigiert"},
     {TextId::brokenOffPartKept,
      "Die %1 Aufzeichnungen, die vor dem Abbruch ankamen, liegen in %2. Die üblichen Dateien daraus macht: "
      "trk7700 convert %2 ORDNER"},

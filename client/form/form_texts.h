@@ -105,6 +105,9 @@ enum class TextId {
     pcMemory,
     imageUnreadable,
     readoutFailed,
+    rolloverQuestion,
+    rolloverQuestionDetails,
+    rolloverCorrected,
     brokenOffPartKept,
     brokenOffPartNotKept,
     // Labels

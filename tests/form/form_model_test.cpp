@@ -626,6 +626,60 @@ TEST_F(FormModelTest, ReadoutWritesTheMapPageAndOffersToOpenIt)
     }
 }
 
+// A log whose newest record lies more than 1024 weeks back was probably dated
+// by a receiver past its week rollover: the user is asked, Nein being the
+// default; Ja writes the NMEA file again with the dates moved on.
+TEST_F(FormModelTest, RolledOverDatesAreCorrectedOnRequest)
+{
+    std::string rolledOver = kTwoPositions;
+    for (size_t at = rolledOver.find("051226"); at != std::string::npos; at = rolledOver.find("051226", at))
+        rolledOver.replace(at, 6, "230306");
+    const struct {
+        const char *name;
+        std::string log;
+        bool asked;
+        Answer answer;
+        bool corrected;
+    } rows[] = {
+        {"recent dates", kTwoPositions, false, Answer::yes, false},
+        {"rolled over, Nein", rolledOver, true, Answer::no, false},
+        {"rolled over, Ja", rolledOver, true, Answer::yes, true},
+    };
+    reach(State::connected);
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir folder;
+        model->editFolder(folder.str());
+        model->setExportOption(ExportOption::gpx, CheckState::checked);
+        library.trackText = row.log;
+        host.answer = row.answer;
+        host.questions.clear();
+        host.defaults.clear();
+        host.messages.clear();
+        launcher.started.clear();
+        press(Command::readout);
+        EXPECT_EQ(host.messageIds(), Ids{TextId::readoutDone});
+        EXPECT_EQ(launcher.started.size(), 1u);  // GPSBabel once, after the question
+        const std::string nmea = readFile(folder / "Wayfolk.nmea");
+        const std::string &status = model->view().status;
+        if (!row.asked) {
+            EXPECT_TRUE(host.questions.empty());
+            continue;
+        }
+        ASSERT_EQ(host.questions.size(), 1u);
+        EXPECT_EQ(host.questions[0].id, TextId::rolloverQuestion);
+        EXPECT_NE(fullText(host.questions[0]).find("vom 23.03.2006"), std::string::npos);
+        EXPECT_EQ(host.defaults[0], Answer::no);
+        EXPECT_EQ(nmea.find("230306") == std::string::npos, row.corrected) << nmea;
+        EXPECT_EQ(readFile(folder / "Wayfolk.txt"), row.log);  // the text keeps the logger's dates
+        EXPECT_EQ(status.find("Daten von 2 Aufzeichnungen um 1024 Wochen korrigiert") != std::string::npos,
+                  row.corrected)
+            << status;
+    }
+    model->setExportOption(ExportOption::gpx, CheckState::unchecked);
+    library.trackText = kTrackText;
+}
+
 // A download that breaks off leaves what arrived as DB.sr: the newest
 // records, kept under a name of their own and named in the failure's details
 // with the way to make files from them. A part without a record stays scratch.
