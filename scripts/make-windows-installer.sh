@@ -5,8 +5,8 @@
 #   build-win64/trk7700-<version>-win64-setup.exe, build-win64/trk7700-<version>-win64.zip
 #   build-win32/trk7700-<version>-win32-setup.exe, build-win32/trk7700-<version>-win32.zip
 # Both hold trk7700.exe, TRK7700_DLL.dll, Wayfolk-Tool.exe when the build made
-# it, the voice prompts in wav\, README.txt and LICENSE.txt. The 32-bit one
-# runs on both sizes of Windows. Installs NSIS and zip when missing.
+# it, the voice prompts in wav\, the map library in leaflet\, README.txt and
+# LICENSE.txt. The 32-bit one runs on both sizes of Windows. Installs NSIS and zip when missing.
 #
 #   scripts/make-windows-installer.sh        # both sizes
 #   scripts/make-windows-installer.sh 64     # or one
@@ -55,6 +55,11 @@ for bits in "${sizes[@]}"; do
     window=yes
   fi
   cp Wayfolk-Tool/wav/*.wav "$stage/wav/"
+  # The map library the map page inlines (trk7700 --map and the window), with
+  # its licence.
+  mkdir -p "$stage/leaflet"
+  cp "$bin"/leaflet/* "$stage/leaflet/"
+  windows_text /usr/share/doc/libjs-leaflet/copyright "$stage/leaflet/LICENSE.txt"
   windows_text README.md "$stage/README.txt"
   # The licence as a plain text: the copyright line and the licence's own
   # paragraph of the Debian copyright file, without its field syntax.
@@ -76,16 +81,20 @@ for bits in "${sizes[@]}"; do
     (cd "$stage" && find . -maxdepth 1 -type f | sort | sed 's|^\./||') | while read -r f; do
       echo "  File \"\${STAGE}/$f\""
     done
-    echo '  SetOutPath "$INSTDIR\wav"'
-    (cd "$stage/wav" && ls) | while read -r f; do echo "  File \"\${STAGE}/wav/$f\""; done
+    for sub in wav leaflet; do
+      echo "  SetOutPath \"\$INSTDIR\\$sub\""
+      (cd "$stage/$sub" && ls) | while read -r f; do echo "  File \"\${STAGE}/$sub/$f\""; done
+    done
     echo '  SetOutPath "$INSTDIR"'
     echo '!macroend'
     echo '!macro RemoveFiles'
     (cd "$stage" && find . -maxdepth 1 -type f | sort | sed 's|^\./||') | while read -r f; do
       echo "  Delete \"\$INSTDIR\\$f\""
     done
-    (cd "$stage/wav" && ls) | while read -r f; do echo "  Delete \"\$INSTDIR\\wav\\$f\""; done
-    echo '  RMDir "$INSTDIR\wav"'
+    for sub in wav leaflet; do
+      (cd "$stage/$sub" && ls) | while read -r f; do echo "  Delete \"\$INSTDIR\\$sub\\$f\""; done
+      echo "  RMDir \"\$INSTDIR\\$sub\""
+    done
     echo '!macroend'
   } >"$files"
 

@@ -38,6 +38,7 @@ nothing_installed_left() {
     [ ! -e "$1/$f" ] || { echo "    $f is still there"; left=1; }
   done < <(cd "$STAGE" && find . -type f | sed 's|^\./||'; echo uninstall.exe)
   [ ! -e "$1/wav" ] || { echo "    wav\\ is still there"; left=1; }
+  [ ! -e "$1/leaflet" ] || { echo "    leaflet\\ is still there"; left=1; }
   return $left
 }
 
