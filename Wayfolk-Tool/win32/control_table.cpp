@@ -85,6 +85,9 @@ constexpr std::array<ControlPlace, kControlCount> kTable = {{
     // of "Einst. Speichern".
     {StatusText, "StatusText", Kind::StatusText, L"", kForm, 120, 5205, 5400, 525, -1},
     {StatusBar, "StatusBar", Kind::StatusBar, L"", kForm, 5610, 5250, 1950, 240, -1, true},
+    // Where the bar stands while a command runs; shown when a readout made a map page.
+    {MapButton, "MapButton", Kind::Command, L"Karte", kForm, 6780, 5235, 780, 360, 80, true, false,
+     L"Die Karte der Auslesung im Browser öffnen"},
 }};
 // clang-format on
 

@@ -74,6 +74,7 @@ enum class ControlId : int {
     // Not in the original form: the status line at the window's foot and its bar.
     StatusText,
     StatusBar,
+    MapButton,  // "Karte": opens the readout's map page, beside the status line
     None
 };
 

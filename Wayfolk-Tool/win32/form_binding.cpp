@@ -134,6 +134,10 @@ void FormBinding::draw()
     case Bar::busy: window_.showBar(-1); break;
     case Bar::percent: window_.showBar(view.percent); break;
     }
+    // "Karte" shares its place with the bar, which a running command needs.
+    const bool mapShown = !view.mapPage.empty() && view.bar == Bar::hidden;
+    ShowWindow(window_.control(ControlId::MapButton), mapShown ? SW_SHOWNA : SW_HIDE);
+    if (mapShown) window_.setToolTip(ControlId::MapButton, wide(view.mapPage));
     window_.restoreFocus();
     drawing_ = false;
 }
@@ -153,6 +157,7 @@ void FormBinding::clicked(ControlId id)
         return draw();
     }
     switch (id) {
+    case ControlId::MapButton: model_.openMapPage(); break;
     case ControlId::Option4: model_.setLogByTime(true); break;
     case ControlId::Option5: model_.setLogByTime(false); break;
     case ControlId::Check9: model_.setVibration(window_.checkState(id) == 1); break;

@@ -317,6 +317,9 @@ check "Wayfolk.txt is the Linux library's text, byte for byte" cmp "$REFERENCE" 
 check "Wayfolk.nmea is the Linux NMEA file, byte for byte" cmp "$linux/Wayfolk.nmea" "$readout/Wayfolk.nmea"
 check "a file per mark, each the Linux one byte for byte" same_mark_files "$linux" "$readout"
 check "GPSBabel was started for KML, PLT and GPX" gpsbabel_made kml ozi gpx
+check "the readout's map page is written" test -s "$readout/Wayfolk.html"
+# "Karte" (twips 6780, 5235) stands where the bar stood, once the bar is gone.
+check "\"Karte\" offers to open it" caption_is after-readout-later 456 352 44 18 window-text
 
 xdotool mousemove --window "$window" 146 164 click 1
 check "\"Wayfolk leeren\" asks first" box_within 30
