@@ -77,7 +77,13 @@ cleanup() {
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
   fi
-  rm -rf "$work"
+  # A prefix's wineserver saves the registry as it ends, seconds after its last
+  # program: end it first, or the folder changes under rm.
+  local prefix
+  for prefix in "$work"/*prefix*; do
+    [ -d "$prefix" ] && WINEPREFIX="$prefix" "$wineserver" -k 2>/dev/null || true
+  done
+  rm -rf "$work" 2>/dev/null || { sleep 2; rm -rf "$work"; } || true
 }
 trap cleanup EXIT
 
