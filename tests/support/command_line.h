@@ -39,6 +39,8 @@ public:
                    const CommandOptions &options = {})
         : out_(scratch / "stdout"), err_(scratch / "stderr"), options_(options)
     {
+        // A test that keeps no history of its own never writes into the user's.
+        const std::string privateData = (scratch / "data").string();
         std::string slaveName;
         if (options.terminal) {
             master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -67,6 +69,7 @@ public:
             ::dup2(out, 1);
             ::dup2(err, 2);
             if (!options.path.empty()) ::setenv("PATH", options.path.c_str(), 1);
+            ::setenv("XDG_DATA_HOME", privateData.c_str(), 0);
             for (const auto &[name, value] : options.environment) ::setenv(name.c_str(), value.c_str(), 1);
             ::execv(program.c_str(), argv.data());
             ::_exit(121);
