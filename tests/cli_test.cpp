@@ -34,8 +34,9 @@ protected:
     {
         const std::string program = std::string(TRK_BINARY_DIR) + "/bin/trk7700";
         const auto out = dir / "stdout", err = dir / "stderr";
-        const std::string command =
-            quoted(program) + " " + arguments + " </dev/null >" + quoted(out.string()) + " 2>" + quoted(err.string());
+        // The history it keeps goes into the test's folder, never the user's.
+        const std::string command = "XDG_DATA_HOME=" + quoted((dir / "data").string()) + " " + quoted(program) + " " +
+                                    arguments + " </dev/null >" + quoted(out.string()) + " 2>" + quoted(err.string());
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
     }
