@@ -3,6 +3,7 @@
 #include "sim/simulated_logger.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <stdexcept>
 
@@ -57,25 +58,16 @@ constexpr int kPlaceCount = sizeof kPlaces / sizeof kPlaces[0];
 // Days since 1970-01-01 of a civil date, and back.
 int64_t daysFromCivil(int64_t y, unsigned m, unsigned d)
 {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
+    using namespace std::chrono;
+    return sys_days{year{static_cast<int>(y)} / month{m} / day{d}}.time_since_epoch().count();
 }
 
 void civilFromDays(int64_t z, int &year, unsigned &month, unsigned &day)
 {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    day = doy - (153 * mp + 2) / 5 + 1;
-    month = mp < 10 ? mp + 3 : mp - 9;
-    year = static_cast<int>(yoe + era * 400 + (month <= 2));
+    const std::chrono::year_month_day date{std::chrono::sys_days{std::chrono::days{z}}};
+    year = static_cast<int>(date.year());
+    month = static_cast<unsigned>(date.month());
+    day = static_cast<unsigned>(date.day());
 }
 
 // Sign bit and degrees-minutes times 10,000, rounded to 1/10,000 minute.

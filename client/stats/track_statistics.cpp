@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -41,14 +42,12 @@ bool digitsOnly(const std::string &text, size_t from, size_t count)
 int number(const std::string &text, size_t from, size_t count) { return std::stoi(text.substr(from, count)); }
 
 // Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
-int64_t daysFromCivil(int year, int month, int day)
+int64_t daysFromCivil(int y, int m, int d)
 {
-    year -= month <= 2 ? 1 : 0;
-    const int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const int64_t yearOfEra = year - era * 400;
-    const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
+    using namespace std::chrono;
+    return sys_days{year{y} / month{static_cast<unsigned>(m)} / day{static_cast<unsigned>(d)}}
+        .time_since_epoch()
+        .count();
 }
 
 // "4807.0380" with "N" in degrees; false when malformed.
